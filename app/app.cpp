@@ -1,0 +1,88 @@
+#include "app/frontend.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/rom_dialog.h"
+#include "app/views.h"
+#include "input/keypad.h"
+#include "input/poll.h"
+#include "machine/execute.h"
+#include "machine/machine.h"
+
+int32_t appRunning = 0;
+int32_t viewMode = VIEW_FRAMED;
+uint32_t lastDelayTick = 0;
+Surface* screen = nullptr;
+int32_t romFailed = 0;
+
+void load_rom(const char* path) {
+    switch (read_rom_file(path)) {
+    case ROM_LOADED:
+        break;
+    case ROM_CUT:
+        std::fprintf(stderr, "Rom trop longue : seuls ses %d premiers octets ont été chargés\n",
+                     MAX_ROM_SIZE);
+        break;
+    case ROM_READ_ERROR:
+        std::fprintf(stderr, "Erreur de lecture de la rom : seul le début a été chargé\n");
+        break;
+    case ROM_UNOPENABLE:
+        show_rom_error();
+        appRunning = 0;
+        romFailed = 1;
+        break;
+    }
+}
+
+void start_up(const char* commandLineTail) {
+    video_open(&screen, WINDOW_WIDTH, WINDOW_HEIGHT, WINDOW_BITS_PER_PIXEL,
+               SDL_HWSURFACE | SDL_DOUBLEBUF);
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_WM_SetCaption(WINDOW_TITLE, nullptr);
+    SDL_EnableUNICODE(1);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    load_glyphs();
+    load_rom(commandLineTail[0] != '\0' ? commandLineTail : DEFAULT_ROM);
+    machine.sp = 0;
+    machine.pc = PROGRAM_START;
+}
+
+// The mode is remembered, not held: with no view key down it stays. F1 wins
+// over F2 and F2 over F3.
+void choose_view_mode() {
+    if (input.keyHeld[SLOT_F1]) viewMode = VIEW_FULL;
+    else if (input.keyHeld[SLOT_F2]) viewMode = VIEW_FRAMED;
+    else if (input.keyHeld[SLOT_F3]) viewMode = VIEW_DEBUG;
+}
+
+// The only clocked part of the machine: at most one count a frame, once more
+// than 10 ms have passed since the last. Unsigned arithmetic keeps the test
+// right across the tick counter's wrap.
+void count_down_delay_timer() {
+    if (machine.delayTimer != 0 && SDL_GetTicks() - lastDelayTick > DELAY_TICK_MS) {
+        machine.delayTimer--;
+        lastDelayTick = SDL_GetTicks();
+    }
+}
+
+// One frame is one instruction. There is no pacing: the machine runs as fast
+// as frames can be drawn and flipped.
+void run_frame() {
+    poll_input();
+    choose_view_mode();
+    execute_instruction();
+    render_view_chrome();
+    count_down_delay_timer();
+    render_display();
+    present_frame(screen);
+}
+
+int app_main(const char* commandLineTail) {
+    start_up(commandLineTail);
+    while (appRunning) run_frame();
+    video_close();
+    return romFailed ? 1 : 0;
+}

@@ -1,0 +1,40 @@
+// The front end's program-wide variables, the entry routine and one frame.
+#pragma once
+
+#include <cstdint>
+
+#include "video/video.h"
+
+constexpr int WINDOW_WIDTH = 320;
+constexpr int WINDOW_HEIGHT = 160;
+constexpr int WINDOW_BITS_PER_PIXEL = 32;
+constexpr const char* WINDOW_TITLE = "Vostrelina v0.9";
+constexpr const char* CAPTION_TEXT = "Vostrelina";
+constexpr const char* DEFAULT_ROM = "PONG2";
+
+constexpr int VIEW_FULL = 0;    // the display fills the window
+constexpr int VIEW_FRAMED = 1;  // the display on a grey frame with a caption
+constexpr int VIEW_DEBUG = 2;   // registers, next opcode and a small display
+
+// Delay-timer clock: a count is due once more than this many ms have passed.
+constexpr uint32_t DELAY_TICK_MS = 10;
+
+// --- Front-end state, program-wide for the whole run ---
+extern int32_t appRunning;      // the frame loop runs while non-zero
+extern int32_t viewMode;        // VIEW_FULL, VIEW_FRAMED or VIEW_DEBUG; starts framed
+extern uint32_t lastDelayTick;  // SDL tick of the delay timer's last count
+extern Surface* screen;         // the window surface, owned by SDL
+extern int32_t romFailed;       // the ROM could not be opened: exit code 1
+
+// Loads the ROM at path into the machine. One that cannot be opened is
+// reported (a message box, and standard error) and stops the run.
+void load_rom(const char* path);
+
+// Start-up, the frame loop and shutdown; returns the process's exit code.
+int app_main(const char* commandLineTail);
+
+// The steps of start-up and of one frame, exposed for tests.
+void start_up(const char* commandLineTail);
+void choose_view_mode();
+void count_down_delay_timer();
+void run_frame();

@@ -1,0 +1,73 @@
+#include <cstdio>
+
+#include "app/frontend.h"
+#include "app/views.h"
+#include "machine/machine.h"
+#include "video/text.h"
+
+namespace {
+
+constexpr Colour LIGHT_GREY = 0x999999;
+constexpr Colour MID_GREY = 0x777777;
+constexpr Colour DARK_GREY = 0x666666;
+constexpr Colour WHITE = 0xFFFFFF;
+constexpr int TEXT_POINTS = 10;
+constexpr int FRAMED_CAPTION_POINTS = 12;
+
+// Each panel line with a value is formatted here before it is drawn.
+char textBuffer[48];
+
+void draw_white(int x, int y) {
+    draw_text(screen, FONT_FILE, x, y, textBuffer, TEXT_POINTS, WHITE);
+}
+
+void render_framed() {
+    fill_rect(screen, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, LIGHT_GREY);
+    // The grid's bottom rows (to y 143) paint over the caption's top two rows.
+    draw_text(screen, FONT_FILE, 232, 142, CAPTION_TEXT, FRAMED_CAPTION_POINTS, DARK_GREY);
+}
+
+// Registers on the left, the 2x display in the middle, pc, I and the timers
+// on the right. The register lines are 9 px apart, closer than a 10-point
+// line is tall, so each line's text is blended over the foot of the one above.
+void render_debug() {
+    const MachineState& m = machine;
+    fill_rect(screen, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, MID_GREY);
+    for (int r = 0; r < REGISTER_COUNT; r++) {
+        std::snprintf(textBuffer, sizeof textBuffer, "V%X : %X", r, m.V[r]);
+        draw_white(10, 5 + 9 * r);
+    }
+    draw_frame_rect(screen, 5, 5, 55, 150, WHITE);
+    fill_rect(screen, 86, 38, 148, 84, LIGHT_GREY);  // 10 px around the 2x display
+    draw_text(screen, FONT_FILE, 162, 109, CAPTION_TEXT, TEXT_POINTS, DARK_GREY);
+
+    // The instruction that the next frame will run, fetched the way the
+    // executor fetches it, modulo 4096.
+    const uint8_t hi = memory_at(machine, m.pc);
+    const uint8_t lo = memory_at(machine, m.pc + 1);
+    std::snprintf(textBuffer, sizeof textBuffer, "Opcode lu : %X%X-%X%X",
+                  hi >> 4, hi & 0xF, lo >> 4, lo & 0xF);
+    draw_white(110, 130);
+
+    draw_frame_rect(screen, 259, 5, 55, 150, WHITE);
+    std::snprintf(textBuffer, sizeof textBuffer, "PC : %X", m.pc);
+    draw_white(265, 5);
+    std::snprintf(textBuffer, sizeof textBuffer, "I : %X", m.I);
+    draw_white(265, 23);
+    // The delay timer shows its value before this frame's count.
+    std::snprintf(textBuffer, sizeof textBuffer, "dly : %i", m.delayTimer);
+    draw_white(265, 41);
+    // Only 9 px below dly, not 18 like the lines above: y 59 is not used.
+    std::snprintf(textBuffer, sizeof textBuffer, "snd : %i", m.soundTimer);
+    draw_white(265, 50);
+}
+
+}  // namespace
+
+void render_view_chrome() {
+    switch (viewMode) {
+    case VIEW_FRAMED: render_framed(); break;
+    case VIEW_DEBUG: render_debug(); break;
+    default: break;  // the full view's grid covers the whole window
+    }
+}

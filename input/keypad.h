@@ -1,0 +1,34 @@
+// The input record and the two keypad questions the machine's key
+// instructions ask. Kept free of SDL: polling (input/poll.h) fills the record,
+// and the executor only reads it.
+#pragma once
+
+#include <cstdint>
+
+constexpr int KEY_SLOTS = 39;
+constexpr int KEYPAD_FIRST_SLOT = 23;  // keypad key k lives in slot 23 + k
+constexpr int KEYPAD_KEYS = 16;
+constexpr int MOUSE_BUTTONS = 3;
+constexpr int NO_KEY = 100;            // first_new_keypad_key's "none"
+
+struct MouseButtonFlags {
+    uint8_t mouseHeld;  // 1 while the button is down
+    uint8_t mouseNew;   // 1 when the latest poll's marker is this button
+};
+
+struct InputState {
+    int32_t keyCodes[KEY_SLOTS];   // SDL key symbol tracked in each slot; slot 0 stays 0
+    int32_t keyHeld[KEY_SLOTS];    // 1 while the slot's key is down
+    int32_t keyNew[KEY_SLOTS];     // 1 when the latest poll's marker is this slot
+    MouseButtonFlags mouse[MOUSE_BUTTONS];  // buttons 1, 2, 3
+    uint8_t wheelUpNew;            // button 4 pressed in the latest poll's marker
+    uint8_t wheelDownNew;          // button 5 likewise
+};
+
+extern InputState input;
+
+// 1 if keypad key k (0-15) is held; any larger k is answered "not held".
+int key_is_down(int k);
+
+// The lowest keypad key that is both held and new in this frame, else NO_KEY.
+int first_new_keypad_key();

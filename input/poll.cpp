@@ -1,0 +1,92 @@
+#include "input/poll.h"
+
+#include <SDL.h>
+
+#include "app/frontend.h"
+#include "input/keypad.h"
+
+// The tracked keys, by SDL key symbol. Slot 0 is never assigned, so a key
+// that SDL reports without a symbol (0) lands there. Slot 4 holds 1, a value
+// no key has. The keypad block 3456 / ERTY / DFGH / CVBN is laid over the
+// CHIP-8 keypad 123C / 456D / 789E / A0BF, keypad key k in slot 23 + k.
+static const int32_t KEY_TABLE[KEY_SLOTS] = {
+    0, SDLK_RETURN, SDLK_SPACE, SDLK_AT, 1, SDLK_KP0, SDLK_ESCAPE,
+    SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT,
+    SDLK_F1, SDLK_F2, SDLK_F3, SDLK_F4, SDLK_F5, SDLK_F6, SDLK_F7, SDLK_F8,
+    SDLK_F9, SDLK_F10, SDLK_F11, SDLK_F12,
+    SDLK_v, SDLK_3, SDLK_4, SDLK_5,   // keypad 0 1 2 3
+    SDLK_e, SDLK_r, SDLK_t, SDLK_d,   // keypad 4 5 6 7
+    SDLK_f, SDLK_g, SDLK_c, SDLK_b,   // keypad 8 9 A B
+    SDLK_6, SDLK_y, SDLK_h, SDLK_n,   // keypad C D E F
+};
+
+void init_key_table() {
+    for (int s = 0; s < KEY_SLOTS; s++) input.keyCodes[s] = KEY_TABLE[s];
+}
+
+namespace {
+
+// The new-event flag that the latest marker-setting event referred to: key
+// flags are 32-bit and mouse flags 8-bit, so one of two pointers is set.
+struct Marker {
+    int32_t* key = nullptr;
+    uint8_t* byte = nullptr;
+};
+
+void mark_key(Marker& marker, int32_t* flag) { marker = Marker(); marker.key = flag; }
+void mark_byte(Marker& marker, uint8_t* flag) { marker = Marker(); marker.byte = flag; }
+
+int find_slot(int32_t symbol) {
+    for (int s = 0; s < KEY_SLOTS; s++) {
+        if (input.keyCodes[s] == symbol) return s;
+    }
+    return -1;
+}
+
+void take_key(Marker& marker, const SDL_KeyboardEvent& key, int32_t held) {
+    const int slot = find_slot(key.keysym.sym);
+    if (slot < 0) return;  // untracked keys leave the marker where it was
+    input.keyHeld[slot] = held;
+    mark_key(marker, &input.keyNew[slot]);
+}
+
+void take_button(Marker& marker, const SDL_MouseButtonEvent& button, uint8_t held) {
+    if (button.button >= 1 && button.button <= MOUSE_BUTTONS) {
+        MouseButtonFlags& flags = input.mouse[button.button - 1];
+        flags.mouseHeld = held;
+        mark_byte(marker, &flags.mouseNew);
+    } else if (held && button.button == SDL_BUTTON_WHEELUP) {
+        mark_byte(marker, &input.wheelUpNew);
+    } else if (held && button.button == SDL_BUTTON_WHEELDOWN) {
+        mark_byte(marker, &input.wheelDownNew);
+    }
+    // A wheel release and any other button are not events of this table.
+}
+
+void clear_new_flags() {
+    for (int32_t& flag : input.keyNew) flag = 0;
+    for (MouseButtonFlags& flags : input.mouse) flags.mouseNew = 0;
+    input.wheelUpNew = 0;
+    input.wheelDownNew = 0;
+}
+
+}  // namespace
+
+void poll_input() {
+    Marker marker;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+        case SDL_KEYDOWN: take_key(marker, event.key, 1); break;
+        case SDL_KEYUP: take_key(marker, event.key, 0); break;
+        case SDL_MOUSEBUTTONDOWN: take_button(marker, event.button, 1); break;
+        case SDL_MOUSEBUTTONUP: take_button(marker, event.button, 0); break;
+        case SDL_QUIT: appRunning = 0; break;  // the frame still runs to its end
+        default: break;                        // motion, focus and the rest
+        }
+    }
+    // New-event flags live for one frame: only the last marked one survives.
+    clear_new_flags();
+    if (marker.key) *marker.key = 1;
+    if (marker.byte) *marker.byte = 1;
+}

@@ -1,0 +1,16 @@
+// Draining SDL's event queue into the input record (input/keypad.h).
+#pragma once
+
+// Slots of the view-mode keys in the key table.
+constexpr int SLOT_F1 = 11;
+constexpr int SLOT_F2 = 12;
+constexpr int SLOT_F3 = 13;
+
+// Writes the fixed key table; called once, at the end of video_open.
+void init_key_table();
+
+// Drains the queue. Held flags follow every key and button event; after the
+// queue is empty exactly the new-event flag that the last marker-setting
+// event referred to is 1, all others 0. A window-close request clears
+// appRunning.
+void poll_input();

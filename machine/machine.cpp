@@ -1,0 +1,58 @@
+#include "machine/machine.h"
+
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+#include <filesystem>
+
+MachineState machine;
+
+// This machine's own digit shapes (the 0, 8 and C have rounded corners), five
+// rows per digit, the pixels in the high nibble with bit 7 leftmost.
+static const uint8_t GLYPHS[16 * GLYPH_BYTES] = {
+    0x60, 0x90, 0x90, 0x90, 0x60,  // 0
+    0x20, 0x60, 0x20, 0x20, 0x70,  // 1
+    0x60, 0x90, 0x20, 0x40, 0xF0,  // 2
+    0xE0, 0x10, 0x60, 0x10, 0xE0,  // 3
+    0x40, 0x80, 0xA0, 0xF0, 0x20,  // 4
+    0xF0, 0x80, 0xE0, 0x10, 0xE0,  // 5
+    0x70, 0x80, 0xE0, 0x90, 0x60,  // 6
+    0xF0, 0x10, 0x20, 0x20, 0x20,  // 7
+    0x60, 0x90, 0x60, 0x90, 0x60,  // 8
+    0x60, 0x90, 0x70, 0x10, 0xE0,  // 9
+    0x60, 0x90, 0xF0, 0x90, 0x90,  // A
+    0xE0, 0x90, 0xE0, 0x90, 0xE0,  // B
+    0x70, 0x80, 0x80, 0x80, 0x70,  // C
+    0xE0, 0x90, 0x90, 0x90, 0xE0,  // D
+    0xF0, 0x80, 0xE0, 0x80, 0xF0,  // E
+    0xF0, 0x80, 0xE0, 0x80, 0x80,  // F
+};
+
+void load_glyphs() {
+    std::memcpy(machine.memory, GLYPHS, sizeof GLYPHS);
+}
+
+RomStatus load_rom_image(const uint8_t* bytes, size_t size) {
+    size_t kept = size < MAX_ROM_SIZE ? size : MAX_ROM_SIZE;
+    std::memcpy(machine.memory + PROGRAM_START, bytes, kept);
+    return kept < size ? ROM_CUT : ROM_LOADED;
+}
+
+RomStatus read_rom_file(const char* path) {
+    // fopen succeeds on a directory on some systems and the read then fails;
+    // a directory is no ROM, so it is refused like a file that does not open.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return ROM_UNOPENABLE;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return ROM_UNOPENABLE;
+
+    size_t read = std::fread(machine.memory + PROGRAM_START, 1, MAX_ROM_SIZE, file);
+    RomStatus status = ROM_LOADED;
+    if (std::ferror(file)) {
+        status = ROM_READ_ERROR;
+    } else if (read == MAX_ROM_SIZE && std::fgetc(file) != EOF) {
+        status = ROM_CUT;
+    }
+    std::fclose(file);
+    return status;
+}

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds Vostrelina and starts it. With no ROM named it runs in the build
+# folder, where the build puts our PONG2 and a FreeSans.ttf; a ROM that is named
+# is opened from the caller's folder, and the font is then found beside the
+# executable.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$top/scripts/setup.sh"
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build "$top/build" -j"$(nproc)" --target vostrelina
+if [ $# -eq 0 ]; then
+    cd "$top/build"
+    exec ./vostrelina
+fi
+exec "$top/build/vostrelina" "$@"

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building (and, with "test", testing) needs on Debian 12.
+# Quick when everything is there: it asks dpkg first and only calls apt-get
+# for packages that are missing, with one apt-get update before installing.
+set -euo pipefail
+
+build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-freefont-ttf"
+# Tests: GoogleTest/GoogleMock, Google Benchmark, a headless X server with
+# keyboard injection, screenshots (ImageMagick) and window inspection (x11-utils),
+# Xlib for the small window-closing helper, clang for the second compiler.
+test_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang"
+
+wanted="$build_packages"
+if [ "${1:-}" = "test" ]; then wanted="$wanted $test_packages"; fi
+
+missing=""
+for package in $wanted; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing:$missing"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing

@@ -1,0 +1,26 @@
+// SDL's lifetime, the window surface and the drawing primitives everything on
+// screen is made of.
+#pragma once
+
+#include <SDL.h>
+#include <cstdint>
+
+// A 32-bit SDL video surface; the window surface is the target of all drawing.
+using Surface = SDL_Surface;
+
+// 0x00RRGGBB. Every colour this program uses has equal red, green and blue, so
+// it reads the same whatever the surface's channel order.
+using Colour = uint32_t;
+
+// Starts SDL video and SDL_ttf, opens the window and stores its surface, then
+// fills the key table. A window that cannot be opened ends the process (1).
+void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags);
+void video_close();
+void present_frame(Surface* surface);
+
+void fill_rect(Surface* surface, int x, int y, int w, int h, Colour colour);
+// Writes one pixel if it lies on the surface; anything else is dropped.
+void put_pixel(Surface* surface, int x, int y, Colour colour);
+// A one-pixel outline spanning x..x+w and y..y+h; the far corner stays untouched.
+void draw_frame_rect(Surface* surface, int x, int y, int w, int h, Colour colour);
+void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h);
