@@ -1,0 +1,94 @@
+// Start-up, the choice of view mode, the delay timer's clock and one frame.
+#include <cstdio>
+
+#include "input/poll.h"
+#include "sdl_fixture.h"
+
+using FrameLoopTest = SdlTest;
+
+TEST_F(FrameLoopTest, ViewKeysPickTheModeWhichIsRemembered) {
+    input.keyHeld[SLOT_F1] = input.keyHeld[SLOT_F3] = 1;
+    choose_view_mode();
+    EXPECT_EQ(viewMode, VIEW_FULL);
+    input.keyHeld[SLOT_F1] = 0;
+    input.keyHeld[SLOT_F2] = 1;
+    choose_view_mode();
+    EXPECT_EQ(viewMode, VIEW_FRAMED);
+    input.keyHeld[SLOT_F2] = 0;
+    choose_view_mode();
+    EXPECT_EQ(viewMode, VIEW_DEBUG);
+    input.keyHeld[SLOT_F3] = 0;  // released: the mode stays
+    choose_view_mode();
+    EXPECT_EQ(viewMode, VIEW_DEBUG);
+}
+
+TEST_F(FrameLoopTest, ViewKeyPressedAndReleasedInOnePollChangesNothing) {
+    push_key(SDL_KEYDOWN, SDLK_F1);
+    push_key(SDL_KEYUP, SDLK_F1);
+    run_frame();
+    EXPECT_EQ(viewMode, VIEW_FRAMED);
+}
+
+TEST_F(FrameLoopTest, DelayTimerCountsOnceMoreThan10msHavePassed) {
+    machine.delayTimer = 60;
+    lastDelayTick = SDL_GetTicks();
+    count_down_delay_timer();
+    EXPECT_EQ(machine.delayTimer, 60);
+    lastDelayTick = SDL_GetTicks() - 11;
+    count_down_delay_timer();
+    EXPECT_EQ(machine.delayTimer, 59);
+    count_down_delay_timer();  // the count refreshed the tick: at most one now
+    EXPECT_EQ(machine.delayTimer, 59);
+    // A tick ahead of the clock wraps to a large unsigned difference.
+    lastDelayTick = SDL_GetTicks() + 1000;
+    count_down_delay_timer();
+    EXPECT_EQ(machine.delayTimer, 58);
+}
+
+TEST_F(FrameLoopTest, StoppedDelayTimerKeepsItsTick) {
+    lastDelayTick = 7;
+    count_down_delay_timer();
+    EXPECT_EQ(lastDelayTick, 7u);
+}
+
+TEST_F(FrameLoopTest, FrameAfterWindowCloseStillRunsItsInstruction) {
+    const uint8_t program[] = {0x61, 0x2A, 0x12, 0x02};
+    load_rom_image(program, sizeof program);
+    push_type(SDL_QUIT);
+    run_frame();
+    EXPECT_EQ(appRunning, 0);
+    EXPECT_EQ(machine.V[1], 0x2A);
+    EXPECT_EQ(pixel(0, 0), 0x999999u);  // and the frame was drawn
+}
+
+TEST_F(FrameLoopTest, StartUpLoadsGlyphsAndRomAndSetsPc) {
+    const char* path = "/tmp/vostrelina-start-up.ch8";
+    FILE* file = std::fopen(path, "wb");
+    std::fputs("\x60\x07", file);
+    std::fclose(file);
+    machine.pc = 0x345;
+    machine.sp = 3;
+    start_up(path);
+    std::remove(path);
+    EXPECT_EQ(appRunning, 1);
+    EXPECT_EQ(romFailed, 0);
+    EXPECT_EQ(machine.memory[0], 0x60);  // glyph 0
+    EXPECT_EQ(machine.memory[0x200], 0x60);
+    EXPECT_EQ(machine.memory[0x201], 0x07);
+    EXPECT_EQ(machine.pc, 0x200);
+    EXPECT_EQ(machine.sp, 0);
+    char* caption = nullptr;
+    SDL_WM_GetCaption(&caption, nullptr);
+    EXPECT_STREQ(caption, "Vostrelina v0.9");
+}
+
+TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {
+    testing::internal::CaptureStderr();
+    start_up("/nonexistent/rom");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "Impossible d'ouvrir la rom\n");
+    EXPECT_EQ(appRunning, 0);
+    EXPECT_EQ(romFailed, 1);
+    EXPECT_EQ(machine.pc, 0x200);
+    romFailed = 0;
+}

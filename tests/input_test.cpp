@@ -1,0 +1,108 @@
+// Event polling: held flags follow the events, and after a poll only the
+// flag of the last marker-setting event is new.
+#include "input/poll.h"
+#include "sdl_fixture.h"
+
+class PollTest : public SdlTest {
+protected:
+    static constexpr int V_SLOT = KEYPAD_FIRST_SLOT + 0;  // key v is keypad 0
+    static int new_flags() {
+        int count = input.wheelUpNew + input.wheelDownNew;
+        for (int32_t f : input.keyNew) count += f;
+        for (MouseButtonFlags m : input.mouse) count += m.mouseNew;
+        return count;
+    }
+};
+
+TEST_F(PollTest, KeyTableLaysTheKeypadOverLetterBlock) {
+    EXPECT_EQ(input.keyCodes[0], 0);
+    EXPECT_EQ(input.keyCodes[4], 1);
+    EXPECT_EQ(input.keyCodes[SLOT_F1], SDLK_F1);
+    EXPECT_EQ(input.keyCodes[22], SDLK_F12);
+    const SDLKey keypad[16] = {SDLK_v, SDLK_3, SDLK_4, SDLK_5, SDLK_e, SDLK_r, SDLK_t, SDLK_d,
+                               SDLK_f, SDLK_g, SDLK_c, SDLK_b, SDLK_6, SDLK_y, SDLK_h, SDLK_n};
+    for (int k = 0; k < 16; k++) EXPECT_EQ(input.keyCodes[KEYPAD_FIRST_SLOT + k], keypad[k]) << k;
+}
+
+TEST_F(PollTest, PressAndReleaseInOnePollIsNewButNotHeld) {
+    push_key(SDL_KEYDOWN, SDLK_v);
+    push_key(SDL_KEYUP, SDLK_v);
+    poll_input();
+    EXPECT_EQ(input.keyHeld[V_SLOT], 0);
+    EXPECT_EQ(input.keyNew[V_SLOT], 1);
+    EXPECT_EQ(first_new_keypad_key(), NO_KEY);  // FX0A would not take it
+}
+
+TEST_F(PollTest, HeldKeyIsNewOnlyInItsFirstPoll) {
+    push_key(SDL_KEYDOWN, SDLK_3);
+    poll_input();
+    EXPECT_EQ(input.keyHeld[24], 1);
+    EXPECT_EQ(input.keyNew[24], 1);
+    EXPECT_EQ(first_new_keypad_key(), 1);
+    poll_input();  // a poll without events clears every new flag
+    EXPECT_EQ(input.keyHeld[24], 1);
+    EXPECT_EQ(new_flags(), 0);
+    EXPECT_EQ(key_is_down(1), 1);
+}
+
+TEST_F(PollTest, MotionKeepsTheMarkerButAClickTakesIt) {
+    push_key(SDL_KEYDOWN, SDLK_v);
+    push_type(SDL_MOUSEMOTION);
+    poll_input();
+    EXPECT_EQ(input.keyNew[V_SLOT], 1);
+
+    push_key(SDL_KEYDOWN, SDLK_v);
+    push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+    poll_input();
+    EXPECT_EQ(input.keyNew[V_SLOT], 0);
+    EXPECT_EQ(input.mouse[0].mouseHeld, 1);
+    EXPECT_EQ(input.mouse[0].mouseNew, 1);
+    EXPECT_EQ(first_new_keypad_key(), NO_KEY);
+}
+
+TEST_F(PollTest, OnlyTheLaterOfTwoKeysIsNew) {
+    push_key(SDL_KEYDOWN, SDLK_n);
+    push_key(SDL_KEYDOWN, SDLK_e);
+    poll_input();
+    EXPECT_EQ(input.keyNew[KEYPAD_FIRST_SLOT + 0xF], 0);
+    EXPECT_EQ(input.keyNew[KEYPAD_FIRST_SLOT + 4], 1);
+    EXPECT_EQ(new_flags(), 1);
+    EXPECT_EQ(first_new_keypad_key(), 4);
+}
+
+TEST_F(PollTest, UntrackedKeysAndWheelReleaseLeaveTheMarker) {
+    push_key(SDL_KEYDOWN, SDLK_h);
+    push_key(SDL_KEYDOWN, SDLK_z);  // in no slot
+    push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_WHEELUP);
+    push_type(SDL_ACTIVEEVENT);
+    poll_input();
+    EXPECT_EQ(input.keyNew[KEYPAD_FIRST_SLOT + 0xE], 1);
+    EXPECT_EQ(new_flags(), 1);
+}
+
+TEST_F(PollTest, WheelPressesAndButtonReleasesAreMarked) {
+    push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELDOWN);
+    poll_input();
+    EXPECT_EQ(input.wheelDownNew, 1);
+    push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+    push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
+    poll_input();
+    EXPECT_EQ(input.mouse[2].mouseHeld, 0);
+    EXPECT_EQ(input.mouse[2].mouseNew, 1);
+    EXPECT_EQ(new_flags(), 1);
+}
+
+TEST_F(PollTest, KeyWithoutSymbolMatchesSlotZero) {
+    push_key(SDL_KEYDOWN, SDLK_UNKNOWN);
+    poll_input();
+    EXPECT_EQ(input.keyHeld[0], 1);
+    EXPECT_EQ(input.keyNew[0], 1);
+}
+
+TEST_F(PollTest, WindowCloseStopsTheRunAndPollingGoesOn) {
+    push_type(SDL_QUIT);
+    push_key(SDL_KEYDOWN, SDLK_F3);
+    poll_input();
+    EXPECT_EQ(appRunning, 0);
+    EXPECT_EQ(input.keyHeld[SLOT_F3], 1);
+}
