@@ -61,7 +61,7 @@ wait_window() {
 hold_key() {
     xdotool keydown --window "$1" "$2" 2>/dev/null
     sleep "${3:-0.3}"
-    xdotool keyup --window "$1" "$2" 2>/dev/null
+    xdotool keyup --window "$1" "$2" 2>/dev/null || true  # the key may have closed it
 }
 
 # Grabs window $1 to $WORK_DIR/$2.png.
@@ -80,18 +80,25 @@ expect_pixel() {
 
 close_window() { "$BUILD_DIR/wm_close" "$1"; }
 
-# Waits for the program to end and prints its exit code.
+# Waits for the program to end and sets EXIT_CODE. An ended child stays a
+# zombie until waited for, and kill -0 still finds a zombie, hence ps.
 wait_exit() {
-    local i
+    local i state
     for i in $(seq 100); do
-        if ! kill -0 "$APP_PID" 2>/dev/null; then
-            local code=0
-            wait "$APP_PID" || code=$?
+        state=$(ps -o stat= -p "$APP_PID" 2>/dev/null || true)
+        if [ -z "$state" ] || [ "${state#Z}" != "$state" ]; then
+            EXIT_CODE=0
+            wait "$APP_PID" || EXIT_CODE=$?
             APP_PID=""
-            echo "$code"
             return 0
         fi
         sleep 0.1
     done
     fail "the program did not end"
+}
+
+# Fails unless the program ended with exit code $1; $2 says what was done.
+expect_exit() {
+    wait_exit
+    [ "$EXIT_CODE" = "$1" ] || fail "$2 ended with $EXIT_CODE, expected $1"
 }
