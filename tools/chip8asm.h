@@ -1,0 +1,22 @@
+// A small two-pass CHIP-8 assembler for the programs this project ships.
+// The source language is described at the top of chip8asm.cpp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int ASM_ORIGIN = 0x200;          // programs are loaded and start here
+constexpr int ASM_MAX_IMAGE = 0x1000 - ASM_ORIGIN;
+
+struct AsmError {
+    int line;             // 1-based source line
+    std::string message;
+};
+
+struct AsmResult {
+    std::vector<uint8_t> image;    // bytes for 0x200 onwards; empty when there are errors
+    std::vector<AsmError> errors;  // in source order
+};
+
+AsmResult assemble(const std::string& source);
