@@ -9,9 +9,14 @@ build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-
 # keyboard injection, screenshots (ImageMagick) and window inspection (x11-utils),
 # Xlib for the small window-closing helper, clang for the second compiler.
 test_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang"
+# The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
+# compilers, dpkg-dev and file for apt-get source and libtool; Wine to run it,
+# tesseract to read the message box's text off its screenshot.
+windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file wine wine64 tesseract-ocr"
 
 wanted="$build_packages"
 if [ "${1:-}" = "test" ]; then wanted="$wanted $test_packages"; fi
+if [ "${1:-}" = "windows" ]; then wanted="$wanted $windows_packages"; fi
 
 missing=""
 for package in $wanted; do
