@@ -10,3 +10,8 @@ if [ "${CI:-}" = "true" ]; then werror=ON; fi
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_WERROR=$werror > /dev/null
 cmake --build "$top/build" -j"$(nproc)"
 (cd "$top/build" && ctest --output-on-failure -j2)
+
+# The Windows build, cross-compiled here, and its test under Wine (after
+# ctest, so the two never share the machine's cores).
+bash "$top/windows/build.sh"
+bash "$top/tests/windows/wine_test.sh" "$top/build-windows"
