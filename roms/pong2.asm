@@ -12,11 +12,13 @@
 ; few hundred or many thousand times a second, so instruction counts say
 ; nothing about time. The delay timer does: it counts down about every 11 ms
 ; whatever the frame rate. Every game tick therefore waits until the timer
-; reads 0, sets it to TICK again and does one step of the game: each held
-; paddle key moves its paddle one row, the ball moves one cell diagonally.
-; When frames are too slow for that (the tick's work takes longer than TICK
-; counts), the game simply runs slower; the common path of a tick is kept to
-; about thirty instructions for that reason.
+; reads 0, sets it again and does one step of the game: each held paddle key
+; moves its paddle one row, the ball moves one cell diagonally. A tick lasts
+; TICK_SLOW counts (about 33 ms: the ball crosses the court in two seconds)
+; and, once a rally has seen SPEED_UP_HITS paddle hits, TICK_FAST counts
+; (about 22 ms). When frames are too slow for that (the tick's work takes
+; longer than the tick), the game simply runs slower; the common path of a
+; tick is kept to about thirty instructions for that reason.
 ;
 ; Drawing. Everything is drawn with XOR sprites, so a sprite drawn twice at the
 ; same place is gone again: to move something we draw it at its old place
@@ -47,7 +49,9 @@ RIGHT_SCORE_X equ 36
 SCORE_Y       equ 1
 
 ; ---- Timing and rules -------------------------------------------------------
-TICK          equ 2                ; delay-timer counts per tick (about 22 ms)
+TICK_SLOW     equ 3                ; delay-timer counts per tick (about 33 ms)
+TICK_FAST     equ 2                ; the same late in a rally (about 22 ms)
+SPEED_UP_HITS equ 4                ; paddle hits in a rally before it speeds up
 SERVE_PAUSE   equ 40               ; counts before a serve (about 0.45 s)
 WIN_SCORE     equ 9
 
@@ -66,6 +70,7 @@ keyRightUp    equ VA
 keyRightDown  equ VB
 tmp           equ VC               ; scratch
 tmp2          equ VD               ; scratch
+hitsToGo      equ VE               ; paddle hits left before the rally speeds up
 ; VF is the flag register, written by SUB and the like.
 
 start:
@@ -95,7 +100,10 @@ tick:
     LD tmp, DT                     ; wait for the delay timer to run out ...
     SE tmp, 0
     JP tick
-    LD tmp, TICK                   ; ... and start the next tick's wait
+step:
+    LD tmp, TICK_SLOW              ; ... and start the next tick's wait,
+    SNE hitsToGo, 0                ; shorter once the rally has sped up
+    LD tmp, TICK_FAST
     LD DT, tmp
 
     SKNP keyLeftUp                 ; held keys move the paddles, one row a tick
@@ -191,6 +199,8 @@ bounce_if_level:
     SUB tmp2, tmp                  ; VF = 1 when tmp <= PADDLE_H - 1
     SE VF, 1
     RET                            ; not level: the ball goes on past
+    SE hitsToGo, 0                 ; count the hit towards the speed-up
+    ADD hitsToGo, -1
     LD tmp2, 0
     SUBN ballDX, tmp2              ; ballDX = 0 - ballDX
     LD ballDY, 1
@@ -230,8 +240,10 @@ serve_and_play:
     JP tick
 
 ; Pauses, then puts the ball on the middle column at a random row between 8
-; and 23, moving in ballDX's direction and randomly up or down.
+; and 23, moving in ballDX's direction and randomly up or down, at the slow
+; pace again.
 serve:
+    LD hitsToGo, SPEED_UP_HITS
     LD tmp, SERVE_PAUSE
     LD DT, tmp
 serve_wait:

@@ -53,7 +53,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
 #include <sstream>
 
 namespace {
@@ -447,6 +446,10 @@ AsmResult assemble(const std::string& source) {
             result.image.push_back(static_cast<uint8_t>(word >> 8));
             result.image.push_back(static_cast<uint8_t>(word & 0xFF));
         }
+    }
+    for (const auto& [name, symbol] : as.symbols) {
+        if (symbol.kind == SYMBOL_NUMBER) result.numbers[name] = symbol.value;
+        else result.registers[name] = static_cast<int>(symbol.value);
     }
     result.errors = as.errors;
     // Errors of the first pass come before those of the second; show them in line order.

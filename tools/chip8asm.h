@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct AsmError {
 struct AsmResult {
     std::vector<uint8_t> image;    // bytes for 0x200 onwards; empty when there are errors
     std::vector<AsmError> errors;  // in source order
+    std::map<std::string, long> numbers;   // labels (addresses) and numeric constants
+    std::map<std::string, int> registers;  // register aliases: name -> 0..15
 };
 
 AsmResult assemble(const std::string& source);

@@ -1,0 +1,418 @@
+// PONG2 played headless: the built ROM in the machine core, the delay timer
+// counted down here in place of the frame loop's clock, keys held through the
+// input record. Label addresses, constants and the register map come from the
+// game's own source through the assembler's symbol table, so the test follows
+// the game's layout instead of restating it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "chip8asm.h"
+#include "input/keypad.h"
+#include "machine/execute.h"
+#include "machine/machine.h"
+
+namespace {
+
+std::string read_file(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The game as it stands when a tick begins.
+struct Tick {
+    int ballX, ballY, dx, dy;    // dx and dy as -1 or 1
+    int leftY, rightY;           // paddles' top rows
+    int leftScore, rightScore;
+    long counts;                 // delay-timer counts since the start
+};
+
+constexpr int KEY_LEFT_UP = 0x1, KEY_LEFT_DOWN = 0x4, KEY_RIGHT_UP = 0xC, KEY_RIGHT_DOWN = 0xD;
+
+class Pong2Test : public ::testing::Test {
+protected:
+    static AsmResult source;
+
+    static void SetUpTestSuite() { source = assemble(read_file(PONG2_SOURCE)); }
+
+    void SetUp() override {
+        ASSERT_TRUE(source.errors.empty()) << "roms/pong2.asm does not assemble";
+        machine = MachineState();
+        input = InputState();
+        load_glyphs();
+        ASSERT_EQ(read_rom_file(PONG2_PATH), ROM_LOADED);
+        machine.pc = PROGRAM_START;
+        machine.sp = 0;
+        executed = 0;
+        counts = 0;
+        std::srand(20240);
+        wandering.seed(7);
+    }
+
+    static long number(const char* name) { return source.numbers.at(name); }
+    static int reg(const char* name) { return machine.V[source.registers.at(name)]; }
+    static int direction(int value) { return value == 0xFF ? -1 : value; }
+    static uint8_t cell(int x, int y) { return machine.display[display_index(x, y)]; }
+    static void hold(int key, bool held) { input.keyHeld[KEYPAD_FIRST_SLOT + key] = held; }
+
+    // How many instructions run per delay-timer count: 50 stands for about 4500
+    // frames a second, 1 for frames slower than 11 ms.
+    int instructionsPerCount = 50;
+    long executed = 0;
+    long counts = 0;
+
+    // One frame: one instruction, then the timer's clock. False, with a
+    // failure, when the game stalls or strays.
+    bool frame() {
+        const uint16_t pc = machine.pc;
+        const int opcode = machine.memory[pc] << 8 | machine.memory[pc + 1];
+        execute_instruction();
+        ++executed;
+        if (machine.pc == pc && (opcode & 0xF0FF) != 0xF00A) {
+            ADD_FAILURE() << std::hex << "stalled at 0x" << pc << " on 0x" << opcode;
+            return false;
+        }
+        if (machine.pc < PROGRAM_START || machine.pc >= PROGRAM_START + source.image.size()) {
+            ADD_FAILURE() << std::hex << "pc 0x" << machine.pc << " left the program";
+            return false;
+        }
+        if (machine.sp < 0 || machine.sp > 1) {  // the game nests one call deep at most
+            ADD_FAILURE() << "stack depth " << machine.sp;
+            return false;
+        }
+        if (executed % instructionsPerCount == 0 && machine.delayTimer > 0) {
+            --machine.delayTimer;
+            ++counts;
+        }
+        return true;
+    }
+
+    Tick now() const {
+        return {reg("ballX"), reg("ballY"), direction(reg("ballDX")), direction(reg("ballDY")),
+                reg("leftY"), reg("rightY"), reg("leftScore"), reg("rightScore"), counts};
+    }
+
+    // Runs until n ticks have begun (or the game waits for a key), calling
+    // beforeTick at each. A tick begins at the step label, where the tick's
+    // wait for the delay timer has just ended.
+    std::vector<Tick> run_ticks(long n, const std::function<void(const Tick&)>& beforeTick = {}) {
+        const long step = number("step");
+        std::vector<Tick> ticks;
+        long waited = 0;
+        while (static_cast<long>(ticks.size()) < n && waited < 1000) {
+            if (machine.pc == step) {
+                ticks.push_back(now());
+                if (beforeTick) beforeTick(ticks.back());
+            }
+            const uint16_t previous = machine.pc;
+            if (!frame()) break;
+            waited = machine.pc == previous ? waited + 1 : 0;
+        }
+        return ticks;
+    }
+
+    // Players who wander: now and then each paddle starts going up, down or
+    // nowhere, at random. They hit and miss, so their games end. (Paddles left
+    // alone can meet the ball forever: some serves settle into a rally that
+    // repeats.)
+    std::mt19937 wandering;
+    void wander() {
+        for (int up : {KEY_LEFT_UP, KEY_RIGHT_UP}) {
+            if (wandering() % 8 != 0) continue;
+            auto choice = wandering() % 3;
+            hold(up, choice == 0);
+            hold(up == KEY_LEFT_UP ? KEY_LEFT_DOWN : KEY_RIGHT_DOWN, choice == 1);
+        }
+    }
+
+    // A whole game of wandering players: it ends when one reaches WIN_SCORE
+    // and the game waits for a key.
+    std::vector<Tick> run_game(const std::function<void(const Tick&)>& beforeTick = {}) {
+        std::vector<Tick> ticks = run_ticks(100000, [&](const Tick& t) {
+            wander();
+            if (beforeTick) beforeTick(t);
+        });
+        const long win = number("WIN_SCORE");
+        EXPECT_TRUE(reg("leftScore") == win || reg("rightScore") == win) << "the game did not end";
+        return ticks;
+    }
+
+    // Holds the keys that keep each paddle level with the ball.
+    static void autopilot(const Tick& t) {
+        hold(KEY_LEFT_UP, t.ballY < t.leftY + 2);
+        hold(KEY_LEFT_DOWN, t.ballY > t.leftY + 3);
+        hold(KEY_RIGHT_UP, t.ballY < t.rightY + 2);
+        hold(KEY_RIGHT_DOWN, t.ballY > t.rightY + 3);
+    }
+
+    // Rows lit in display column x.
+    static std::vector<int> lit_rows(int x) {
+        std::vector<int> rows;
+        for (int y = 0; y < DISPLAY_HEIGHT; y++) if (cell(x, y)) rows.push_back(y);
+        return rows;
+    }
+
+    static std::vector<int> paddle_rows(long top) {
+        std::vector<int> rows;
+        for (long y = top; y < top + number("PADDLE_H"); y++) rows.push_back(static_cast<int>(y));
+        return rows;
+    }
+
+    // The digit glyph d drawn with its top-left corner at (x, y).
+    static bool shows_digit(int d, long x, long y) {
+        for (int row = 0; row < 5; row++)
+            for (int col = 0; col < 4; col++) {
+                int bit = machine.memory[d * GLYPH_BYTES + row] >> (7 - col) & 1;
+                if (cell(static_cast<int>(x) + col, static_cast<int>(y) + row) != bit) return false;
+            }
+        return true;
+    }
+};
+
+AsmResult Pong2Test::source;
+
+bool same_point(const Tick& a, const Tick& b) {
+    return a.leftScore == b.leftScore && a.rightScore == b.rightScore;
+}
+
+}  // namespace
+
+TEST_F(Pong2Test, TheBuiltRomIsTheAssembledSource) {
+    const std::string built = read_file(PONG2_PATH);
+    EXPECT_EQ(std::vector<uint8_t>(built.begin(), built.end()), source.image);
+}
+
+TEST_F(Pong2Test, StartShowsPaddlesNetAndZeroScores) {
+    std::vector<Tick> ticks = run_ticks(1);
+    ASSERT_EQ(ticks.size(), 1u);
+    EXPECT_EQ(lit_rows(static_cast<int>(number("LEFT_X"))), paddle_rows(number("PADDLE_START")));
+    EXPECT_EQ(lit_rows(static_cast<int>(number("RIGHT_X"))), paddle_rows(number("PADDLE_START")));
+    EXPECT_TRUE(shows_digit(0, number("LEFT_SCORE_X"), number("SCORE_Y")));
+    EXPECT_TRUE(shows_digit(0, number("RIGHT_SCORE_X"), number("SCORE_Y")));
+    EXPECT_GE(lit_rows(static_cast<int>(number("NET_X"))).size(), 15u);
+    // The serve waits before the ball moves.
+    EXPECT_GE(ticks[0].counts, number("SERVE_PAUSE"));
+    EXPECT_EQ(ticks[0].ballX, number("SERVE_X"));
+    EXPECT_TRUE(cell(ticks[0].ballX, ticks[0].ballY));
+}
+
+// The ball crosses the court diagonally, one cell a tick, turning
+// at the top and bottom edges and never leaving the display.
+TEST_F(Pong2Test, BallMovesDiagonallyAndBouncesOffTheEdges) {
+    // The ball is lit where it is, away from what it can cross (net, scores,
+    // a paddle it has passed). The net stays whole: 16 rows lit, one more or less where the ball is on it.
+    const long net = number("NET_X");
+    int unlit = 0, brokenNet = 0;
+    std::vector<Tick> ticks = run_game([&](const Tick& t) {
+        bool crossing = t.ballX == net || t.ballY <= 6 || t.ballX == number("LEFT_X") ||
+                        t.ballX == number("RIGHT_X");
+        if (!crossing && !cell(t.ballX, t.ballY)) unlit++;
+        size_t netRows = lit_rows(static_cast<int>(net)).size();
+        if (netRows != 16 && !(t.ballX == net && (netRows == 15 || netRows == 17))) brokenNet++;
+    });
+    EXPECT_EQ(unlit, 0);
+    EXPECT_EQ(brokenNet, 0);
+    int topBounces = 0, bottomBounces = 0;
+    for (size_t i = 1; i < ticks.size(); i++) {
+        const Tick &a = ticks[i - 1], &b = ticks[i];
+        ASSERT_LE(b.ballX, 63);
+        ASSERT_LE(b.ballY, 31);
+        if (!same_point(a, b)) continue;   // a point was scored and the ball served anew
+        ASSERT_EQ(std::abs(b.ballX - a.ballX), 1) << "tick " << i;
+        ASSERT_EQ(b.ballY - a.ballY, a.dy) << "tick " << i;
+        if (b.ballY == 0) { EXPECT_EQ(b.dy, 1); topBounces++; }
+        if (b.ballY == 31) { EXPECT_EQ(b.dy, -1); bottomBounces++; }
+    }
+    EXPECT_GT(topBounces, 3);
+    EXPECT_GT(bottomBounces, 3);
+}
+
+TEST_F(Pong2Test, HeldKeysMoveThePaddlesToTheEdges) {
+    const int left = static_cast<int>(number("LEFT_X")), right = static_cast<int>(number("RIGHT_X"));
+    const long start = number("PADDLE_START"), lowest = number("PADDLE_MAX_Y");
+    hold(KEY_LEFT_UP, true);
+    hold(KEY_RIGHT_DOWN, true);
+    std::vector<Tick> ticks = run_ticks(6);
+    ASSERT_EQ(ticks.size(), 6u);
+    // One row a tick, the first move in the first tick.
+    EXPECT_EQ(ticks[5].leftY, start - 5);
+    EXPECT_EQ(ticks[5].rightY, start + 5);
+    EXPECT_EQ(lit_rows(left), paddle_rows(start - 5));
+    EXPECT_EQ(lit_rows(right), paddle_rows(start + 5));
+
+    run_ticks(30);   // long enough to reach the edges, and they stop there
+    EXPECT_EQ(reg("leftY"), 0);
+    EXPECT_EQ(reg("rightY"), lowest);
+    hold(KEY_LEFT_UP, false);
+    hold(KEY_RIGHT_DOWN, false);
+    hold(KEY_LEFT_DOWN, true);
+    hold(KEY_RIGHT_UP, true);
+    run_ticks(40);
+    EXPECT_EQ(reg("leftY"), lowest);
+    EXPECT_EQ(reg("rightY"), 0);
+    // Unless the ball is passing through a paddle column, the columns show
+    // exactly the paddles.
+    if (reg("ballX") > 2 && reg("ballX") < 61) {
+        EXPECT_EQ(lit_rows(left), paddle_rows(lowest));
+        EXPECT_EQ(lit_rows(right), paddle_rows(0));
+    }
+}
+
+namespace {
+
+// Every visit of the ball to a paddle's side, checked against where the
+// paddle was then: returned exactly when level with it, up from the top half,
+// down from the bottom half.
+struct Visits { int returned = 0, missed = 0; };
+
+Visits check_paddle_visits(const std::vector<Tick>& ticks, long leftHit, long rightHit, long height, long half) {
+    Visits visits;
+    for (size_t i = 1; i < ticks.size(); i++) {
+        const Tick &a = ticks[i - 1], &b = ticks[i];
+        bool atLeft = b.ballX == leftHit && a.dx == -1, atRight = b.ballX == rightHit && a.dx == 1;
+        if (!same_point(a, b) || !(atLeft || atRight)) continue;
+        int offset = b.ballY - (atLeft ? b.leftY : b.rightY);
+        bool level = offset >= 0 && offset < height;
+        EXPECT_EQ(b.dx == -a.dx, level) << "tick " << i << ", ball " << offset << " rows below the paddle's top";
+        if (!level) { visits.missed++; continue; }
+        visits.returned++;
+        int expected = offset < half ? -1 : 1;
+        if (b.ballY == 0) expected = 1;    // the edges have the last word
+        if (b.ballY == 31) expected = -1;
+        EXPECT_EQ(b.dy, expected) << "tick " << i;
+    }
+    return visits;
+}
+
+}  // namespace
+
+TEST_F(Pong2Test, PaddlesReturnTheBallOnlyWhenLevelWithIt) {
+    auto check = [](const std::vector<Tick>& ticks) {
+        return check_paddle_visits(ticks, number("LEFT_HIT_X"), number("RIGHT_HIT_X"),
+                                   number("PADDLE_H"), number("PADDLE_HALF"));
+    };
+    // Paddles kept level with the ball return it nearly always.
+    std::vector<Tick> ticks = run_ticks(3000, autopilot);
+    ASSERT_EQ(ticks.size(), 3000u);
+    Visits played = check(ticks);
+    EXPECT_GT(played.returned, 40);
+    EXPECT_LT(played.missed, played.returned / 4);
+    // Wandering paddles meet the ball at every offset, near misses included.
+    for (unsigned seed : {1u, 2u, 3u}) {
+        SetUp();
+        std::srand(seed);
+        Visits alone = check(run_game());
+        EXPECT_GT(alone.missed, 0);
+    }
+}
+
+// A missed ball scores for the other side: the new score is drawn with the
+// digit glyphs and the ball is served again from the middle, towards the
+// player who lost the point, after a pause.
+TEST_F(Pong2Test, MissedBallScoresAndIsServedAgain) {
+    std::vector<Tick> ticks = run_game();
+    int points = 0;
+    for (size_t i = 1; i < ticks.size(); i++) {
+        const Tick &a = ticks[i - 1], &b = ticks[i];
+        if (same_point(a, b)) continue;
+        points++;
+        bool rightScored = b.rightScore == a.rightScore + 1;
+        ASSERT_TRUE(rightScored ? b.leftScore == a.leftScore : b.leftScore == a.leftScore + 1);
+        EXPECT_EQ(a.ballX, rightScored ? 1 : 62) << "scored from column " << a.ballX;
+        EXPECT_EQ(b.ballX, number("SERVE_X"));
+        EXPECT_GE(b.ballY, 8);
+        EXPECT_LE(b.ballY, 23);
+        EXPECT_EQ(b.dx, rightScored ? -1 : 1);
+        EXPECT_GE(b.counts - a.counts, number("SERVE_PAUSE"));
+    }
+    // Every point but the winning one, which ends the game instead of a serve.
+    EXPECT_EQ(points, reg("leftScore") + reg("rightScore") - 1);
+}
+
+TEST_F(Pong2Test, ScoresAreDrawnWithTheDigitGlyphs) {
+    int seen = 0;
+    Tick last = run_ticks(1)[0];
+    while (seen < 4) {
+        std::vector<Tick> ticks = run_ticks(1);
+        ASSERT_EQ(ticks.size(), 1u);
+        if (same_point(last, ticks[0])) { last = ticks[0]; continue; }
+        last = ticks[0];
+        seen++;
+        EXPECT_TRUE(shows_digit(last.leftScore, number("LEFT_SCORE_X"), number("SCORE_Y")));
+        EXPECT_TRUE(shows_digit(last.rightScore, number("RIGHT_SCORE_X"), number("SCORE_Y")));
+    }
+}
+
+// The pace is set by the delay timer: the same number of timer counts per
+// tick whether frames come at about 4500 or 90000 a second, shorter once a
+// rally has sped up; with frames slower than the timer the game still runs.
+TEST_F(Pong2Test, PaceFollowsTheDelayTimerNotTheFrameRate) {
+    for (int perCount : {50, 1000}) {
+        SetUp();
+        instructionsPerCount = perCount;
+        std::vector<Tick> ticks = run_ticks(400, autopilot);
+        ASSERT_EQ(ticks.size(), 400u);
+        // A tick's length is chosen as it begins, from the paddle hits of the
+        // rally so far; a hit turns the ball round (dx changes sign).
+        int fast = 0, hits = 0;
+        for (size_t i = 1; i < ticks.size(); i++) {
+            const Tick &a = ticks[i - 1], &b = ticks[i];
+            if (!same_point(a, b)) { hits = 0; continue; }
+            long expected = hits >= number("SPEED_UP_HITS") ? number("TICK_FAST") : number("TICK_SLOW");
+            EXPECT_EQ(b.counts - a.counts, expected) << perCount << " instructions per count, tick " << i;
+            if (expected == number("TICK_FAST")) fast++;
+            if (b.dx != a.dx) hits++;
+        }
+        EXPECT_GT(fast, 50) << perCount << ": rallies never sped up";
+    }
+    SetUp();
+    instructionsPerCount = 1;
+    std::vector<Tick> ticks = run_ticks(100);
+    ASSERT_EQ(ticks.size(), 100u);
+    EXPECT_NE(ticks[99].ballX, ticks[0].ballX);
+}
+
+// Either player can win: games with a few seeds see both.
+TEST_F(Pong2Test, EitherPlayerCanWin) {
+    bool leftWon = false, rightWon = false;
+    for (unsigned seed = 1; seed <= 20 && !(leftWon && rightWon); seed++) {
+        SetUp();
+        std::srand(seed);
+        run_game();
+        leftWon |= reg("leftScore") == number("WIN_SCORE");
+        rightWon |= reg("rightScore") == number("WIN_SCORE");
+    }
+    EXPECT_TRUE(leftWon);
+    EXPECT_TRUE(rightWon);
+}
+
+// The first to WIN_SCORE ends the game: it waits (on purpose, the one wait
+// on a key) until a key is pressed, then starts afresh.
+TEST_F(Pong2Test, GameOverWaitsForAKeyThenStartsAfresh) {
+    run_game();
+    const uint16_t waiting = machine.pc;
+    EXPECT_EQ(machine.memory[waiting] & 0xF0, 0xF0);
+    EXPECT_EQ(machine.memory[waiting + 1], 0x0A);
+    for (int i = 0; i < 500; i++) ASSERT_TRUE(frame());
+    EXPECT_EQ(machine.pc, waiting);
+    hold(KEY_LEFT_UP, true);          // a paddle key held since before is not a press
+    for (int i = 0; i < 50; i++) ASSERT_TRUE(frame());
+    EXPECT_EQ(machine.pc, waiting);
+    input.keyNew[KEYPAD_FIRST_SLOT + 7] = 1;  // a fresh press of keypad 7
+    input.keyHeld[KEYPAD_FIRST_SLOT + 7] = 1;
+    ASSERT_TRUE(frame());
+    input.keyNew[KEYPAD_FIRST_SLOT + 7] = 0;
+    hold(KEY_LEFT_UP, false);
+    std::vector<Tick> ticks = run_ticks(1);
+    ASSERT_EQ(ticks.size(), 1u);
+    EXPECT_EQ(ticks[0].leftScore, 0);
+    EXPECT_EQ(ticks[0].rightScore, 0);
+    EXPECT_TRUE(shows_digit(0, number("LEFT_SCORE_X"), number("SCORE_Y")));
+}
