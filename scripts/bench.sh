@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, in build-bench) and runs them twice: under
+# SDL's dummy video driver, then with the X11 driver in a private Xvfb. Each
+# run ends with its summary: per view the frame time, its floor and their
+# ratio, the executor's time per instruction, and start-up to the first flip
+# in process. Then the real executable under both drivers: how long the
+# process takes to start, and its peak resident memory.
+#
+# Arguments go to the benchmark binary, e.g. --benchmark_repetitions=5.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build="$top/build-bench"
+bash "$top/scripts/setup.sh" test  # Google Benchmark, Xvfb, xdpyinfo
+
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build "$build" -j2 --target vostrelina_bench vostrelina > /dev/null
+
+# The private Xvfb of the real-window tests (start_xvfb), and their clean-up
+# of it on exit.
+export BUILD_DIR="$build"
+# shellcheck source=../tests/e2e/lib.sh
+source "$top/tests/e2e/lib.sh"
+
+# The build folder holds FreeSans.ttf, where every text opens it; the
+# benchmark writes its ROM, bench.ch8, there too.
+cd "$build"
+
+# Short repetitions, interleaved at random, and the fastest one kept: the
+# machine is shared, and frame and floor should meet the same conditions.
+options=(--benchmark_repetitions=20 --benchmark_min_time=0.05
+         --benchmark_enable_random_interleaving=true
+         --benchmark_display_aggregates_only=true --benchmark_color=false "$@")
+
+# Peak resident memory of the real executable on the benchmark's ROM: after
+# two seconds of frames (framed view) it is sent SIGTERM, which SDL turns into
+# a quit request, so it ends as a closed window would, with exit code 0.
+peak_memory() {
+    ./vostrelina bench.ch8 &
+    APP_PID=$!
+    sleep 2
+    local peak
+    peak=$(awk '/^VmHWM/ { print $2, $3 }' "/proc/$APP_PID/status")
+    kill -TERM "$APP_PID"
+    local code=0
+    wait "$APP_PID" || code=$?
+    APP_PID=""
+    [ "$code" -eq 0 ] || fail "the program ended with $code after SIGTERM"
+    echo "peak resident memory, real executable  $peak"
+}
+
+# Start of the real process: loading the executable with SDL, SDL_ttf and
+# their libraries, up to main. A ROM path longer than the program accepts
+# makes main return before any SDL call, so this is that part alone.
+process_start_ms() {
+    local long runs=50 start end i
+    long=$(head -c 40000 /dev/zero | tr '\0' x)
+    start=$(date +%s%N)
+    for i in $(seq $runs); do
+        if ./vostrelina "$long" 2> /dev/null; then fail "an overlong path was accepted"; fi
+    done
+    end=$(date +%s%N)
+    awk -v ns=$((end - start)) -v runs=$runs 'BEGIN { printf "%.2f", ns / runs / 1e6 }'
+}
+
+# One run of the benchmarks under the current driver, then the executable.
+# Google Benchmark's own table goes to bench-<driver>.txt in the build folder;
+# the summary is printed.
+run_all() {
+    local log="bench-$SDL_VIDEODRIVER.txt" start_ms in_process_ms
+    ./bench/vostrelina_bench "${options[@]}" > "$log"
+    sed -n '/^Video driver/,$p' "$log"
+    in_process_ms=$(awk '/^start-up to first flip/ { print $5 }' "$log")
+    start_ms=$(process_start_ms)
+    echo "process start (to main, no SDL yet)  $start_ms ms"
+    echo "start to first flip, real executable  $(awk -v a="$start_ms" -v b="$in_process_ms" 'BEGIN { printf "%.2f", a + b }') ms"
+    peak_memory
+}
+
+echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
+echo
+echo "=== dummy video driver"
+SDL_VIDEODRIVER=dummy run_all
+echo
+echo "=== X11 video driver, Xvfb"
+start_xvfb
+SDL_VIDEODRIVER=x11 run_all
