@@ -4,11 +4,12 @@
 # for packages that are missing, with one apt-get update before installing.
 set -euo pipefail
 
-build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-freefont-ttf"
-# Tests: GoogleTest/GoogleMock, Google Benchmark, a headless X server with
+# Google Benchmark too: the benchmarks in bench/ are built with everything else.
+build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-freefont-ttf libbenchmark-dev"
+# Tests: GoogleTest/GoogleMock, a headless X server with
 # keyboard injection, screenshots (ImageMagick) and window inspection (x11-utils),
 # Xlib for the small window-closing helper, clang for the second compiler.
-test_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang"
+test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang"
 # The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
 # compilers, dpkg-dev and file for apt-get source and libtool; Wine to run it,
 # tesseract to read the message box's text off its screenshot.
