@@ -89,10 +89,18 @@ find_window() {
     return 1
 }
 
+# Says plainly that Wine itself did not start (attempt $1 of 2), with what
+# Wine printed, and stops its server so that the next attempt starts afresh.
+wine_failed() {
+    echo "WINE FAILED TO START (attempt $1 of 2). Wine said:" >&2
+    sed 's/^/    /' "$WORK_DIR/wine.out" >&2
+    wineserver -k 2>/dev/null || true
+    [ "$1" -lt 2 ] || fail "WINE FAILED TO START twice: Wine or its prefix is broken, not Vostrelina"
+}
+
 # Starts the program (arguments as for start_wine) and sets WINDOW to its main
 # window. A program that got far enough to print its own messages has failed
-# by itself; anything else is Wine not starting, which is said plainly and
-# tried once more with a fresh wineserver.
+# by itself; anything else is Wine not starting, and is tried once more.
 launch() {
     local attempt
     for attempt in 1 2; do
@@ -105,11 +113,23 @@ launch() {
             cat "$WORK_DIR/wine.out" >&2
             fail "vostrelina.exe started under Wine but opened no window"
         fi
-        echo "WINE FAILED TO START (attempt $attempt of 2): no window and no word from the program. Wine said:" >&2
-        sed 's/^/    /' "$WORK_DIR/wine.out" >&2
-        wineserver -k 2>/dev/null || true
+        wine_failed "$attempt"
     done
-    fail "WINE FAILED TO START twice: Wine or its prefix is broken, not Vostrelina"
+}
+
+# Runs console program $3 (and its arguments) under Wine in folder $1, its
+# output, line ends made Unix ones, in file $2; returns its exit code. A run
+# that failed without printing a thing is Wine not starting: tried once more.
+run_console() {
+    local folder="$1" output="$2" attempt code
+    shift 2
+    for attempt in 1 2; do
+        code=0
+        (cd "$folder" && timeout "$WINE_TIMEOUT" wine "$@") > "$output.crlf" 2> "$WORK_DIR/wine.out" || code=$?
+        tr -d '\r' < "$output.crlf" > "$output"
+        if [ "$code" -eq 0 ] || [ -s "$output" ]; then return "$code"; fi
+        wine_failed "$attempt"
+    done
 }
 
 # No message box may come up within two seconds.
@@ -180,12 +200,8 @@ x86_64-w64-mingw32-gcc-win32 -std=c99 "$top/tests/windows/ttf_dump.c" -o "$WORK_
     $(PKG_CONFIG_LIBDIR="$out/prefix/lib/pkgconfig" pkg-config --cflags --libs sdl SDL_ttf)
 "$WORK_DIR/ttf_dump" "$dist/FreeSans.ttf" > "$WORK_DIR/ttf-linux.txt"
 dump_code=0
-(cd "$WORK_DIR/ttf" && timeout "$WINE_TIMEOUT" wine ttf_dump.exe FreeSans.ttf) 2>"$WORK_DIR/ttf-wine.err" |
-    tr -d '\r' > "$WORK_DIR/ttf-windows.txt" || dump_code=$?
-if [ "$dump_code" -ne 0 ]; then
-    cat "$WORK_DIR/ttf-wine.err" >&2
-    fail "ttf_dump.exe failed under Wine (exit code $dump_code)"
-fi
+run_console "$WORK_DIR/ttf" "$WORK_DIR/ttf-windows.txt" ttf_dump.exe FreeSans.ttf || dump_code=$?
+[ "$dump_code" -eq 0 ] || fail "ttf_dump.exe ended with exit code $dump_code under Wine"
 if ! diff -q "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" >/dev/null; then
     diff "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" | head -n 20 >&2
     fail "SDL_ttf.dll draws differently from Debian's SDL_ttf"
