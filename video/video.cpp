@@ -34,8 +34,7 @@ void present_frame(Surface* surface) {
     SDL_Flip(surface);
 }
 
-// SDL_Rect holds 16-bit fields; callers pass plain integers.
-static SDL_Rect make_rect(int x, int y, int w, int h) {
+SDL_Rect make_rect(int x, int y, int w, int h) {
     SDL_Rect rect;
     rect.x = static_cast<Sint16>(x);
     rect.y = static_cast<Sint16>(y);
@@ -46,7 +45,11 @@ static SDL_Rect make_rect(int x, int y, int w, int h) {
 
 void fill_rect(Surface* surface, int x, int y, int w, int h, Colour colour) {
     SDL_Rect rect = make_rect(x, y, w, h);
-    SDL_FillRect(surface, &rect, colour);
+    fill_kept_rect(surface, &rect, colour);
+}
+
+void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {
+    SDL_FillRect(surface, rect, colour);
 }
 
 void put_pixel(Surface* surface, int x, int y, Colour colour) {

@@ -18,7 +18,13 @@ void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, u
 void video_close();
 void present_frame(Surface* surface);
 
+// SDL_Rect holds 16-bit fields; callers pass plain integers.
+SDL_Rect make_rect(int x, int y, int w, int h);
+
 void fill_rect(Surface* surface, int x, int y, int w, int h, Colour colour);
+// The same for a rectangle the caller keeps from frame to frame. SDL writes
+// it back clipped to the surface, which leaves one that lies on it unchanged.
+void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour);
 // Writes one pixel if it lies on the surface; anything else is dropped.
 void put_pixel(Surface* surface, int x, int y, Colour colour);
 // A one-pixel outline spanning x..x+w and y..y+h; the far corner stays untouched.
