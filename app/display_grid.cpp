@@ -38,7 +38,7 @@ GridSquares make_squares(int mode) {
 
 // Worked out once and kept, not every frame: the grid is nearly all of a
 // full-view frame, and building each square just before SDL_FillRect read it
-// made that frame 8 % slower than the SDL calls alone (bench/).
+// made that frame 9 % slower than the SDL calls alone (bench/).
 GridSquares fullSquares = make_squares(VIEW_FULL);
 GridSquares framedSquares = make_squares(VIEW_FRAMED);
 GridSquares debugSquares = make_squares(VIEW_DEBUG);
