@@ -8,8 +8,10 @@ set -euo pipefail
 build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-freefont-ttf libbenchmark-dev"
 # Tests: GoogleTest/GoogleMock, a headless X server with
 # keyboard injection, screenshots (ImageMagick) and window inspection (x11-utils),
-# Xlib for the small window-closing helper, clang for the second compiler.
-test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang"
+# Xlib for the small window-closing helper, clang for the second compiler and,
+# with its sanitizer and libFuzzer runtimes, the sanitizer build and the fuzzer;
+# strace to see that the program writes no file.
+test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang libclang-rt-14-dev strace"
 # The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
 # compilers, dpkg-dev and file for apt-get source and libtool; Wine to run it,
 # tesseract to read the message box's text off its screenshot.
