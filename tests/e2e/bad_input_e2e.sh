@@ -184,6 +184,13 @@ case_runs "exactly 3584 bytes" -- "$ROMS/exact.ch8"
 case_runs "3585 bytes" "$CUT" -- "$ROMS/over.ch8"
 case_runs "1 MiB" "$CUT" -- "$ROMS/big.ch8"
 case_runs "/dev/zero" "$CUT" -- /dev/zero
+# A FIFO fed without end: reading stops at 3584 bytes and one more all the same.
+mkfifo "$WORK_DIR/endless"
+(exec cat /dev/zero > "$WORK_DIR/endless") 2>/dev/null &
+writer=$!
+case_runs "a FIFO that never ends" "$CUT" -- "$WORK_DIR/endless"
+kill "$writer" 2>/dev/null || true
+wait "$writer" 2>/dev/null || true
 case_runs "a path with blanks" -- "$ROMS/my rom.ch8"
 case_runs "a path with quotes" -- "$ROMS/say \"hi\" 'there'.ch8"
 case_runs "several arguments joined into a path with blanks" -- "$ROMS/my" "rom.ch8"
