@@ -5,7 +5,7 @@
 //
 // The plan restates what each view draws instead of calling the program's
 // drawing code: it is the yardstick the program is measured against, and
-// floor_test.cpp checks that both put the same pixels on the window.
+// bench_test.cpp checks that both put the same pixels on the window.
 #pragma once
 
 #include <SDL.h>
