@@ -20,19 +20,19 @@ trap cleanup EXIT
 
 # -noreset: SDL 1.2 opens a probe connection first; without it the server may
 # reset when the probe closes and drop the program's real connection.
+# -displayfd: the server takes a free display number itself and writes it, so
+# tests started together never share one (checking lock files first races).
 start_xvfb() {
-    local n
-    for n in $(seq 90 190); do
-        [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -noreset -screen 0 640x480x24 >/dev/null 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$n"
-        local i
-        for i in $(seq 50); do
+    local number_file="$WORK_DIR/display" i
+    Xvfb -displayfd 3 -noreset -screen 0 640x480x24 3>"$number_file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for i in $(seq 100); do
+        if [ -s "$number_file" ]; then
+            export DISPLAY=":$(head -n 1 "$number_file")"
             xdpyinfo >/dev/null 2>&1 && return 0
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
     done
     fail "no Xvfb display could be started"
 }
@@ -70,6 +70,18 @@ grab() { import -window "$1" "$WORK_DIR/$2.png"; }
 # The colour of pixel (x, y) of screenshot $1 as RRGGBB in upper case.
 pixel() {
     convert "$WORK_DIR/$1.png" -format "%[hex:p{$2,$3}]" info: | cut -c1-6 | tr a-f A-F
+}
+
+# Grabs window $1 to $2.png until pixel ($3, $4) has colour $5: a busy machine
+# may take a while for its first frames or to see a key.
+grab_until() {
+    local i
+    for i in $(seq 50); do
+        grab "$1" "$2"
+        [ "$(pixel "$2" "$3" "$4")" = "$5" ] && return 0
+        sleep 0.1
+    done
+    fail "$2 ($3, $4) never became $5, it is $(pixel "$2" "$3" "$4")"
 }
 
 expect_pixel() {

@@ -8,9 +8,7 @@ start_xvfb
 printf '\x12\x00' > "$WORK_DIR/loop.ch8"
 start_app "$WORK_DIR" loop.ch8
 window=$(wait_window "Vostrelina v0.9")
-sleep 0.5
-grab "$window" started
-expect_pixel started 2 2 999999        # the framed view at start
+grab_until "$window" started 2 2 999999  # the framed view at start
 expect_pixel started 40 20 000000      # the display area
 close_window "$window"
 expect_exit 0 "closing the window"
@@ -19,10 +17,8 @@ echo "ok: titled window, closing ends with 0"
 # The ROM cannot be opened: the dialog in the window waits for Return.
 start_app "$WORK_DIR" "no such rom"
 window=$(wait_window "Vostrelina v0.9")
-sleep 0.5
+grab_until "$window" dialog 2 2 777777   # the dimmed window behind the dialog
 kill -0 "$APP_PID" 2>/dev/null || fail "the program did not wait for the dialog"
-grab "$window" dialog
-expect_pixel dialog 2 2 777777         # the dimmed window behind the dialog
 expect_pixel dialog 150 35 666666      # the dialog's title bar
 hold_key "$window" Return 0.2
 expect_exit 1 "a missing ROM"

@@ -9,33 +9,25 @@ start_xvfb
 printf '\xA0\x28\xD0\x01\x12\x04' > "$WORK_DIR/dot.ch8"
 start_app "$WORK_DIR" dot.ch8
 window=$(wait_window "Vostrelina v0.9")
-sleep 0.5
 
-grab "$window" framed
+grab_until "$window" framed 37 17 FFFFFF  # cell (1, 0) at 4x from (32, 16)
 expect_pixel framed 2 2 999999
-expect_pixel framed 37 17 FFFFFF       # cell (1, 0) at 4x from (32, 16)
 expect_pixel framed 33 17 000000
 
 hold_key "$window" F1
-sleep 0.3
-grab "$window" full
+grab_until "$window" full 2 2 000000
 expect_pixel full 7 2 FFFFFF           # cell (1, 0) at 5x from (0, 0)
-expect_pixel full 2 2 000000
 expect_pixel full 318 158 000000
 
 hold_key "$window" F3
-sleep 0.3
-grab "$window" debug
-expect_pixel debug 150 2 777777        # the debug background
+grab_until "$window" debug 150 2 777777  # the debug background
 expect_pixel debug 5 100 FFFFFF        # the register box
 expect_pixel debug 90 40 999999        # the frame behind the small display
 expect_pixel debug 98 48 FFFFFF        # cell (1, 0) at 2x from (96, 48)
 expect_pixel debug 96 48 000000
 
 hold_key "$window" F2
-sleep 0.3
-grab "$window" framed_again
-expect_pixel framed_again 2 2 999999
+grab_until "$window" framed_again 2 2 999999
 expect_pixel framed_again 37 17 FFFFFF
 
 close_window "$window"
