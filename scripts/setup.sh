@@ -11,7 +11,7 @@ build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-
 # Xlib for the small window-closing helper, clang for the second compiler and,
 # with its sanitizer and libFuzzer runtimes, the sanitizer build and the fuzzer;
 # strace to see that the program writes no file.
-test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang libclang-rt-14-dev strace"
+test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang libclang-rt-14-dev strace procps"
 # The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
 # compilers, dpkg-dev and file for apt-get source and libtool; Wine to run it,
 # tesseract to read the message box's text off its screenshot.
