@@ -10,7 +10,8 @@ build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-
 # keyboard injection, screenshots (ImageMagick) and window inspection (x11-utils),
 # Xlib for the small window-closing helper, clang for the second compiler and,
 # with its sanitizer and libFuzzer runtimes, the sanitizer build and the fuzzer;
-# strace to see that the program writes no file.
+# strace to see that the program writes no file; ps (procps, absent from
+# minimal images) for waiting on the program.
 test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang libclang-rt-14-dev strace procps"
 # The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
 # compilers, dpkg-dev and file for apt-get source and libtool; Wine to run it,
