@@ -8,7 +8,9 @@ bash "$top/scripts/setup.sh" test
 werror=OFF
 if [ "${CI:-}" = "true" ]; then werror=ON; fi
 
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_WERROR=$werror > /dev/null
+# Tests ON explicitly: run.sh configures the same folder without them.
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=ON \
+    -DVOSTRELINA_WERROR=$werror > /dev/null
 cmake --build "$top/build" -j"$(nproc)"
 (cd "$top/build" && ctest --output-on-failure -j2)
 
