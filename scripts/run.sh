@@ -6,7 +6,9 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
+# No tests: GoogleTest is installed only by test.sh, and the tests' CMake
+# files need it even when only the program is built.
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release -DVOSTRELINA_TESTS=OFF > /dev/null
 cmake --build "$top/build" -j"$(nproc)" --target vostrelina
 if [ $# -eq 0 ]; then
     cd "$top/build"
