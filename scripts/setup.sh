@@ -16,8 +16,8 @@ test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagi
 # The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
 # compilers, dpkg-dev and file for apt-get source and libtool; Wine to run it,
 # tesseract to read the message box's text off its screenshot, and DejaVu
-# for Wine to draw that text in: with FreeSans the only font, Wine falls back
-# to its own small one, which tesseract misreads.
+# for Wine to draw that text in: with no fonts-wine (a Recommends) and the
+# FreeFont family the only fonts, tesseract misreads the box's text.
 windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file wine wine64 tesseract-ocr fonts-dejavu-core"
 
 wanted="$build_packages"
