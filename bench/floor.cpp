@@ -10,15 +10,6 @@ namespace {
 constexpr const char* FONT = "FreeSans.ttf";
 constexpr Uint32 WHITE = 0xFFFFFF;
 
-SDL_Rect rect(int x, int y, int w, int h) {
-    SDL_Rect r;
-    r.x = static_cast<Sint16>(x);
-    r.y = static_cast<Sint16>(y);
-    r.w = static_cast<Uint16>(w);
-    r.h = static_cast<Uint16>(h);
-    return r;
-}
-
 SDL_Color sdl_colour(Uint32 rgb) {
     SDL_Color c;
     c.r = static_cast<Uint8>(rgb >> 16);
@@ -32,7 +23,7 @@ FloorText& add_text(FloorFrame& frame, int x, int y, int points, Uint32 colour) 
     FloorText& t = frame.texts[frame.textCount++];
     t.points = points;
     t.colour = sdl_colour(colour);
-    t.at = rect(x, y, 0, 0);
+    t.at = make_rect(x, y, 0, 0);
     return t;
 }
 
@@ -57,7 +48,7 @@ void plan_debug_panel(FloorFrame& frame, MachineState m, Surface* s) {
         std::snprintf(t.text, sizeof t.text, "V%X : %X", r, m.V[r]);
     }
     plan_box(frame.boxes[0], s, 5, 5, 55, 150);
-    frame.displayFrame = rect(86, 38, 148, 84);
+    frame.displayFrame = make_rect(86, 38, 148, 84);
     std::snprintf(add_text(frame, 162, 109, 10, 0x666666).text, sizeof frame.texts[0].text,
                   "Vostrelina");
     const uint8_t hi = memory_at(m, m.pc);
@@ -83,7 +74,7 @@ void plan_grid(FloorFrame& frame, int mode, const MachineState& m) {
     int n = 0;
     for (int c = 0; c < DISPLAY_WIDTH; c++) {
         for (int r = 0; r < DISPLAY_HEIGHT; r++, n++) {
-            frame.cells[n] = rect(p.left + p.size * c, p.top + p.size * r, p.size, p.size);
+            frame.cells[n] = make_rect(p.left + p.size * c, p.top + p.size * r, p.size, p.size);
             frame.cellColours[n] = m.display[c * DISPLAY_HEIGHT + r] ? 0xFFFFFFu : 0u;
         }
     }
@@ -112,7 +103,7 @@ void draw_box(Uint32* const* pixels) {
 
 void plan_floor_frame(FloorFrame& frame, int mode, const MachineState& m, Surface* s) {
     frame.mode = mode;
-    frame.window = rect(0, 0, s->w, s->h);
+    frame.window = make_rect(0, 0, s->w, s->h);
     frame.textCount = 0;
     if (mode == VIEW_FRAMED) {
         frame.background = 0x999999;
