@@ -8,7 +8,9 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
 # No tests: GoogleTest is installed only by test.sh, and the tests' CMake
 # files need it even when only the program is built.
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release -DVOSTRELINA_TESTS=OFF > /dev/null
+# The same build type as the test command, which shares this folder, so
+# running one after the other rebuilds nothing.
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=OFF > /dev/null
 cmake --build "$top/build" -j"$(nproc)" --target vostrelina
 if [ $# -eq 0 ]; then
     cd "$top/build"
