@@ -1,6 +1,7 @@
 // Start-up, the choice of view mode, the delay timer's clock and one frame.
 #include <cstdio>
 
+#include "app/views.h"
 #include "input/poll.h"
 #include "sdl_fixture.h"
 
@@ -91,4 +92,47 @@ TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {
     EXPECT_EQ(romFailed, 1);
     EXPECT_EQ(machine.pc, 0x200);
     romFailed = 0;
+}
+
+// Inside one frame: the instruction, then the panel, then the delay timer's
+// count. FX15 sets 60, the count takes it to 59 in the same frame (more than
+// 10 ms since the last), and the debug panel shows the 60 it saw before.
+TEST_F(FrameLoopTest, FrameRunsTheInstructionThenShowsThenCounts) {
+    const uint8_t program[] = {0x60, 0x3C, 0xF0, 0x15, 0x12, 0x04};  // V0 = 60; delay = V0
+    load_rom_image(program, sizeof program);
+    viewMode = VIEW_DEBUG;
+    run_frame();
+    lastDelayTick = SDL_GetTicks() - 11;
+    run_frame();
+    EXPECT_EQ(machine.delayTimer, 59);
+    EXPECT_EQ(machine.pc, 0x204);
+
+    // The right-hand panel as drawn, against the panel for each value.
+    static Colour drawn[150][55];
+    auto panel_differs = [](const Colour (&shot)[150][55]) {
+        int differ = 0;
+        for (int y = 0; y < 150; y++)
+            for (int x = 0; x < 55; x++) differ += shot[y][x] != pixel(259 + x, 5 + y);
+        return differ;
+    };
+    for (int y = 0; y < 150; y++)
+        for (int x = 0; x < 55; x++) drawn[y][x] = pixel(259 + x, 5 + y);
+    machine.delayTimer = 59;
+    render_view_chrome();
+    EXPECT_GT(panel_differs(drawn), 0) << "the panel shows the value after the count";
+    machine.delayTimer = 60;
+    render_view_chrome();
+    EXPECT_EQ(panel_differs(drawn), 0) << "the panel does not show 60";
+}
+
+// F1 down before the first frame: that frame is already drawn in the full
+// view, whose grid covers the corner where the framed view is grey.
+TEST_F(FrameLoopTest, FirstFrameWithF1HeldIsDrawnInTheFullView) {
+    const uint8_t program[] = {0x12, 0x00};
+    load_rom_image(program, sizeof program);
+    push_key(SDL_KEYDOWN, SDLK_F1);
+    run_frame();
+    EXPECT_EQ(viewMode, VIEW_FULL);
+    EXPECT_EQ(pixel(2, 2), 0x000000u);
+    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x999999), 0);
 }

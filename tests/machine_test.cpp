@@ -9,19 +9,37 @@
 
 using MachineStartTest = MachineTest;
 
+// Drawn as pictures rather than bytes, so a wrong bit anywhere in the 80
+// shows as a wrong shape: '#' is a lit pixel, bit 7 leftmost.
 TEST_F(MachineStartTest, GlyphsAreThisMachinesOwnShapes) {
+    static const char* const SHAPES[16][5] = {
+        {".##.", "#..#", "#..#", "#..#", ".##."},  // 0, rounded
+        {"..#.", ".##.", "..#.", "..#.", ".###"},  // 1
+        {".##.", "#..#", "..#.", ".#..", "####"},  // 2
+        {"###.", "...#", ".##.", "...#", "###."},  // 3
+        {".#..", "#...", "#.#.", "####", "..#."},  // 4
+        {"####", "#...", "###.", "...#", "###."},  // 5
+        {".###", "#...", "###.", "#..#", ".##."},  // 6
+        {"####", "...#", "..#.", "..#.", "..#."},  // 7
+        {".##.", "#..#", ".##.", "#..#", ".##."},  // 8, rounded
+        {".##.", "#..#", ".###", "...#", "###."},  // 9
+        {".##.", "#..#", "####", "#..#", "#..#"},  // A
+        {"###.", "#..#", "###.", "#..#", "###."},  // B
+        {".###", "#...", "#...", "#...", ".###"},  // C, rounded
+        {"###.", "#..#", "#..#", "#..#", "###."},  // D
+        {"####", "#...", "###.", "#...", "####"},  // E
+        {"####", "#...", "###.", "#...", "#..."},  // F
+    };
     load_glyphs();
-    // 0 with rounded corners, 8 and F, and the 4 rows that differ from the
-    // usual set; the low nibble is always empty.
-    const uint8_t zero[] = {0x60, 0x90, 0x90, 0x90, 0x60};
-    const uint8_t four[] = {0x40, 0x80, 0xA0, 0xF0, 0x20};
-    const uint8_t f[] = {0xF0, 0x80, 0xE0, 0x80, 0x80};
-    for (int row = 0; row < 5; row++) {
-        EXPECT_EQ(machine.memory[0 * 5 + row], zero[row]);
-        EXPECT_EQ(machine.memory[4 * 5 + row], four[row]);
-        EXPECT_EQ(machine.memory[0xF * 5 + row], f[row]);
+    for (int digit = 0; digit < 16; digit++) {
+        for (int row = 0; row < GLYPH_BYTES; row++) {
+            uint8_t expected = 0;
+            for (int bit = 0; bit < 4; bit++)
+                if (SHAPES[digit][row][bit] == '#') expected |= static_cast<uint8_t>(0x80 >> bit);
+            EXPECT_EQ(machine.memory[digit * GLYPH_BYTES + row], expected)
+                << "digit " << std::hex << digit << std::dec << " row " << row;
+        }
     }
-    for (int a = 0; a < 0x50; a++) EXPECT_EQ(machine.memory[a] & 0x0F, 0) << a;
     for (int a = 0x50; a < MEMORY_SIZE; a++) ASSERT_EQ(machine.memory[a], 0) << a;
 }
 

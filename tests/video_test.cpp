@@ -1,4 +1,6 @@
 // The drawing primitives on the window surface.
+#include <cstring>
+
 #include "sdl_fixture.h"
 
 using PrimitivesTest = SdlTest;
@@ -38,4 +40,28 @@ TEST_F(PrimitivesTest, FrameRectSpansBothEdgesButNotTheFarCorner) {
 TEST_F(PrimitivesTest, FillRectClipsToTheSurface) {
     fill_rect(screen, 300, 150, 50, 50, 0x999999);
     EXPECT_EQ(count_colour(0, 0, 320, 160, 0x999999), 20 * 10);
+}
+
+// A surface whose rows are padded: 5 pixels wide, each row 32 bytes apart
+// rather than 20. A pixel must land at y * pitch, and the padding stay as is.
+TEST_F(PrimitivesTest, PutPixelAddressesRowsByThePitch) {
+    constexpr int W = 5, H = 3, PITCH = 32;
+    uint8_t bytes[PITCH * H];
+    std::memset(bytes, 0xAB, sizeof bytes);
+    SDL_Surface* padded = SDL_CreateRGBSurfaceFrom(bytes, W, H, 32, PITCH, 0xFF0000, 0x00FF00,
+                                                   0x0000FF, 0);
+    ASSERT_NE(padded, nullptr);
+    ASSERT_EQ(padded->pitch, PITCH);
+    put_pixel(padded, 4, 2, 0x112233);
+    put_pixel(padded, 1, 1, 0x445566);
+    uint32_t expected[PITCH * H / 4];
+    std::memset(expected, 0xAB, sizeof expected);
+    expected[2 * PITCH / 4 + 4] = 0x112233;
+    expected[1 * PITCH / 4 + 1] = 0x445566;
+    for (int i = 0; i < PITCH * H / 4; i++) {
+        uint32_t got;
+        std::memcpy(&got, bytes + 4 * i, 4);
+        EXPECT_EQ(got, expected[i]) << "row " << i / (PITCH / 4) << ", word " << i % (PITCH / 4);
+    }
+    SDL_FreeSurface(padded);
 }
