@@ -5,6 +5,11 @@
 #include <system_error>
 #include <filesystem>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 MachineState machine;
 
 // This machine's own digit shapes (the 0, 8 and C have rounded corners), five
@@ -38,12 +43,31 @@ RomStatus load_rom_image(const uint8_t* bytes, size_t size) {
     return kept < size ? ROM_CUT : ROM_LOADED;
 }
 
+// A FIFO with no writer would block a plain open until one comes, with the
+// window already up and nothing able to close it. Opened without blocking it
+// opens at once; reads then block again, so a pipe that is being fed is still
+// read whole, and one with no writer reads as an empty file. Windows has no
+// FIFOs to wait on.
+static FILE* open_rom(const char* path) {
+#ifdef _WIN32
+    return std::fopen(path, "rb");
+#else
+    const int fd = open(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    const int flags = fcntl(fd, F_GETFL);
+    FILE* file = flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0 ? nullptr
+                                                                         : fdopen(fd, "rb");
+    if (!file) close(fd);
+    return file;
+#endif
+}
+
 RomStatus read_rom_file(const char* path) {
     // fopen succeeds on a directory on some systems and the read then fails;
     // a directory is no ROM, so it is refused like a file that does not open.
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) return ROM_UNOPENABLE;
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = open_rom(path);
     if (!file) return ROM_UNOPENABLE;
 
     size_t read = std::fread(machine.memory + PROGRAM_START, 1, MAX_ROM_SIZE, file);

@@ -62,19 +62,28 @@ program_command() {
     COMMAND+=("${WRAPPER[@]}" "${TRACE[@]}" "$PROGRAM" "$@")
 }
 
-# Standard error must be exactly these lines, each an extended regex.
+# Standard error must be exactly these lines, each an extended regex, each
+# ended by one line break and nothing after the last.
 expect_stderr() {
     local case="$1"; shift
     local lines=()
     mapfile -t lines < "$WORK_DIR/err"
-    if [ "${#lines[@]}" -ne $# ]; then
-        fail "$case: standard error has ${#lines[@]} lines, expected $#: $(cat "$WORK_DIR/err")"
+    if [ "${#lines[@]}" -ne $# ] || [ "$(tr -cd '\n' < "$WORK_DIR/err" | wc -c)" -ne $# ]; then
+        fail "$case: standard error has $(wc -l < "$WORK_DIR/err") line breaks, expected $#: $(od -c "$WORK_DIR/err" | head -n 20)"
     fi
     local i=0 pattern
     for pattern in "$@"; do
         [[ "${lines[$i]}" =~ ^$pattern$ ]] || fail "$case: stderr line '${lines[$i]}' is not '$pattern'"
         i=$((i + 1))
     done
+}
+
+# Standard error must be these bytes exactly ($2, printf's format).
+expect_stderr_bytes() {
+    # shellcheck disable=SC2059
+    printf "$2" > "$WORK_DIR/err.expected"
+    cmp -s "$WORK_DIR/err" "$WORK_DIR/err.expected" ||
+        fail "$1: standard error differs from the expected bytes:$(echo; od -c "$WORK_DIR/err")"
 }
 
 # Nothing written: no output, the folders still empty, the ROMs unchanged,
@@ -111,26 +120,40 @@ case_exits() {
     echo "ok: $case: exit $code${expected[0]:+, \"${expected[0]}\"}"
 }
 
-# The process to signal: the program itself, or strace's child.
-program_pid() {
-    if [ ${#TRACE[@]} -gt 0 ]; then
-        local child=""
-        for _ in $(seq 50); do
-            child=$(cat "/proc/$1/task/$1/children" 2>/dev/null | awk '{print $1}')
-            [ -n "$child" ] && break
-            sleep 0.1
-        done
-        echo "$child"
-    else
-        echo "$1"
-    fi
-}
-
 running() { [ -e "/proc/$1" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 
-# A case that starts and keeps running: its standard error (the expected
-# lines, within 5 s: start-up must be prompt), still running a second later,
-# then ended by a quit request with exit code 0.
+# The program's own process, once SDL is up in it: process $1 itself (which
+# execs the program through its wrappers) or one of its children under strace,
+# the one whose executable is the program, catching SIGTERM. SDL then turns
+# the signal into its quit event, so asking to quit cannot kill it mid-way.
+# Prints nothing if there is none within the deadline or $1 ends.
+program_pid() {
+    local start=$SECONDS candidate caught program
+    program=$(readlink -f "$PROGRAM")
+    while running "$1" && before_deadline "$start"; do
+        for candidate in "$1" $(cat /proc/"$1"/task/*/children 2>/dev/null); do
+            [ "$(readlink "/proc/$candidate/exe" 2>/dev/null)" = "$program" ] || continue
+            caught=$(awk '/^SigCgt:/ {print $2}' "/proc/$candidate/status" 2>/dev/null)
+            if [ -n "$caught" ] && (( (16#$caught >> 14) & 1 )); then
+                echo "$candidate"
+                return 0
+            fi
+        done
+        sleep 0.1
+    done
+}
+
+# Ends process $1 and its children (the program, when $1 is strace, which
+# would otherwise leave it running untraced).
+kill_program() {
+    local child
+    for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do kill -KILL "$child" 2>/dev/null || true; done
+    kill -KILL "$1" 2>/dev/null || true
+}
+
+# A case that starts and keeps running: SDL comes up within the deadline, the
+# expected lines are on standard error within the deadline too, the program
+# is still running a second later, and a quit request ends it with 0.
 case_runs() {
     local case="$1"; shift
     local expected=()
@@ -138,24 +161,23 @@ case_runs() {
     shift
     program_command "$@"
     (cd "$RUN" && exec "${COMMAND[@]}") > "$WORK_DIR/out" 2> "$WORK_DIR/err" &
-    local pid=$! i
-    for i in $(seq 50); do
-        [ "$(wc -l < "$WORK_DIR/err")" -ge ${#expected[@]} ] && break
+    local pid=$! target start=$SECONDS
+    target=$(program_pid "$pid")
+    while [ "$(wc -l < "$WORK_DIR/err")" -lt ${#expected[@]} ] && before_deadline "$start"; do
         sleep 0.1
     done
+    # Ending by itself would show within this second; a quiet start cannot
+    # be told from a slow one any other way.
     sleep 1
-    local target
-    target=$(program_pid "$pid")
     if [ -z "$target" ] || ! running "$target"; then
+        kill_program "$pid"
         wait "$pid" || true
-        fail "$case: the program did not keep running: $(cat "$WORK_DIR/err")"
+        fail "$case: the program did not start SDL and keep running: $(cat "$WORK_DIR/err")"
     fi
     kill -TERM "$target"
-    for i in $(seq 100); do
-        running "$pid" || break
-        sleep 0.1
-    done
-    running "$pid" && { kill -KILL "$pid"; fail "$case: did not quit within 10 s"; }
+    start=$SECONDS
+    while running "$pid" && before_deadline "$start"; do sleep 0.1; done
+    running "$pid" && { kill_program "$pid"; fail "$case: did not quit within $DEADLINE s"; }
     local got=0
     wait "$pid" || got=$?
     [ "$got" -eq 0 ] || fail "$case: quitting ended with $got, expected 0: $(cat "$WORK_DIR/err")"
@@ -191,6 +213,19 @@ writer=$!
 case_runs "a FIFO that never ends" "$CUT" -- "$WORK_DIR/endless"
 kill "$writer" 2>/dev/null || true
 wait "$writer" 2>/dev/null || true
+# A FIFO nobody writes to opens at once and reads as an empty file: the
+# program runs (stalled on 0000) and quits as usual.
+mkfifo "$WORK_DIR/nobody"
+case_runs "a FIFO with no writer" -- "$WORK_DIR/nobody"
+# A pipe with a writer is still read whole, waiting for data that comes late:
+# a FIFO fed in two parts a moment apart, and a shell's <(...), each 3585
+# bytes long, so only a whole read can tell that the ROM was cut.
+mkfifo "$WORK_DIR/late"
+(exec > "$WORK_DIR/late"; loop_rom 2000; sleep 0.5; head -c 1585 /dev/zero) 2>/dev/null &
+writer=$!
+case_runs "a FIFO fed in two parts" "$CUT" -- "$WORK_DIR/late"
+wait "$writer" 2>/dev/null || true
+case_runs "a shell's <(...)" "$CUT" -- <(loop_rom 3585)
 case_runs "a path with blanks" -- "$ROMS/my rom.ch8"
 case_runs "a path with quotes" -- "$ROMS/say \"hi\" 'there'.ch8"
 case_runs "several arguments joined into a path with blanks" -- "$ROMS/my" "rom.ch8"
@@ -198,6 +233,8 @@ case_runs "several arguments joined into a path with blanks" -- "$ROMS/my" "rom.
 # --- No display: the video-mode message, exit code 1 ---
 DRIVER=no-such-driver
 case_exits "an unknown video driver" 1 "$NO_SDL" "$NO_VIDEO" -- "$ROMS/my rom.ch8"
+expect_stderr_bytes "the video-mode message" \
+    "Erreur d'initialisation de SDL: No available video device\nImpossible de charger le mode vid\303\251o : No available video device\n"
 DRIVER=x11
 for n in $(seq 300 400); do [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break; done
 CASE_DISPLAY=":$n"

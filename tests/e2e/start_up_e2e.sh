@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The real program in a real X window: its title, a closed window ending the
-# run with 0, and the dialog of a ROM that cannot be opened ending it with 1.
+# run with 0, a FIFO with no writer that leaves the window live, and the dialog
+# of a ROM that cannot be opened, answered every way it can be, each ending
+# the run with 1.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 
@@ -14,13 +16,17 @@ close_window "$window"
 expect_exit 0 "closing the window"
 echo "ok: titled window, closing ends with 0"
 
-# The ROM cannot be opened: the dialog in the window waits for Return.
-start_app "$WORK_DIR" "no such rom"
+# A FIFO that nobody writes to reads as an empty ROM: frames are drawn and
+# the window closes as usual, where opening it would otherwise wait forever.
+mkfifo "$WORK_DIR/nobody.fifo"
+start_app "$WORK_DIR" nobody.fifo
 window=$(wait_window "Vostrelina v0.9")
-grab_until "$window" dialog 2 2 777777   # the dimmed window behind the dialog
-kill -0 "$APP_PID" 2>/dev/null || fail "the program did not wait for the dialog"
-expect_pixel dialog 150 35 666666      # the dialog's title bar
-hold_key "$window" Return 0.2
-expect_exit 1 "a missing ROM"
-grep -q "Impossible d'ouvrir la rom" "$WORK_DIR/stderr" || fail "no message on standard error"
-echo "ok: missing ROM dialog dismissed with Return, exit 1"
+grab_until "$window" fifo 2 2 999999
+close_window "$window"
+expect_exit 0 "closing the window of a FIFO with no writer"
+echo "ok: a FIFO with no writer: frames drawn, closing ends with 0"
+
+# The ROM cannot be opened: the dialog waits for any of its answers.
+for answer in Return space Escape KP_Enter click; do
+    check_rom_dialog "$WORK_DIR" "$answer" "no such rom"
+done
