@@ -23,7 +23,7 @@ fail() {
     local kept=""
     if compgen -G "$WORK_DIR/*.png" >/dev/null || [ -s "$WORK_DIR/stderr" ]; then
         rm -rf "$KEEP_DIR" && mkdir -p "$KEEP_DIR" &&
-            cp "$WORK_DIR"/*.png "$WORK_DIR"/stderr "$KEEP_DIR/" 2>/dev/null
+            cp "$WORK_DIR"/*.png "$WORK_DIR"/stderr "$KEEP_DIR/" 2>/dev/null || true
         kept=" (screenshots kept in $KEEP_DIR)"
     fi
     echo "FAIL: $*$kept" >&2
@@ -99,11 +99,11 @@ pixel() {
 grab_until() {
     local start=$SECONDS
     while before_deadline "$start"; do
-        grab "$1" "$2"
-        [ "$(pixel "$2" "$3" "$4")" = "$5" ] && return 0
+        # A grab that fails (the window not yet mapped) is simply retried.
+        if grab "$1" "$2" 2>/dev/null && [ "$(pixel "$2" "$3" "$4")" = "$5" ]; then return 0; fi
         sleep 0.1
     done
-    fail "$2 ($3, $4) never became $5 within $DEADLINE s, it is $(pixel "$2" "$3" "$4")"
+    fail "$2 ($3, $4) never became $5 within $DEADLINE s, it is $(pixel "$2" "$3" "$4" 2>/dev/null)"
 }
 
 # Holds key $2 down on window $1 until grab_until sees pixel ($4, $5) of
