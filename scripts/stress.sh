@@ -21,13 +21,16 @@ done
 [ -d "$top/build-windows/dist" ] && windows=yes
 
 bash "$top/scripts/setup.sh" test
-# Configured as scripts/test.sh configures them, so both commands share the
-# folders and neither rebuilds the other's work.
+# Configured as scripts/test.sh configures them (warnings as errors under CI
+# there too), so both commands share the folders and neither rebuilds the
+# other's work.
+werror=OFF
+if [ "${CI:-}" = "true" ]; then werror=ON; fi
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=ON \
-    -DVOSTRELINA_WERROR=OFF > /dev/null
+    -DVOSTRELINA_WERROR=$werror > /dev/null
 cmake --build "$top/build" -j"$(nproc)"
 cmake -S "$top" -B "$top/build-asan" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=Debug -DVOSTRELINA_SANITIZE=ON -DVOSTRELINA_WERROR=OFF > /dev/null
+    -DCMAKE_BUILD_TYPE=Debug -DVOSTRELINA_SANITIZE=ON -DVOSTRELINA_WERROR=$werror > /dev/null
 cmake --build "$top/build-asan" -j2
 if [ "$windows" = yes ]; then bash "$top/windows/build.sh"; fi
 

@@ -206,13 +206,19 @@ case_runs "exactly 3584 bytes" -- "$ROMS/exact.ch8"
 case_runs "3585 bytes" "$CUT" -- "$ROMS/over.ch8"
 case_runs "1 MiB" "$CUT" -- "$ROMS/big.ch8"
 case_runs "/dev/zero" "$CUT" -- /dev/zero
+# A FIFO counts as fed once its writer has opened it, which a writer started
+# in the background may not have done yet when the program opens it; so this
+# shell holds each fed FIFO open for writing (read-write, which never blocks)
+# before starting the writer, and the program always finds a writer there.
 # A FIFO fed without end: reading stops at 3584 bytes and one more all the same.
 mkfifo "$WORK_DIR/endless"
+exec {held}<>"$WORK_DIR/endless"
 (exec cat /dev/zero > "$WORK_DIR/endless") 2>/dev/null &
 writer=$!
 case_runs "a FIFO that never ends" "$CUT" -- "$WORK_DIR/endless"
 kill "$writer" 2>/dev/null || true
 wait "$writer" 2>/dev/null || true
+exec {held}>&-
 # A FIFO nobody writes to opens at once and reads as an empty file: the
 # program runs (stalled on 0000) and quits as usual.
 mkfifo "$WORK_DIR/nobody"
@@ -221,10 +227,12 @@ case_runs "a FIFO with no writer" -- "$WORK_DIR/nobody"
 # a FIFO fed in two parts a moment apart, and a shell's <(...), each 3585
 # bytes long, so only a whole read can tell that the ROM was cut.
 mkfifo "$WORK_DIR/late"
+exec {held}<>"$WORK_DIR/late"
 (exec > "$WORK_DIR/late"; loop_rom 2000; sleep 0.5; head -c 1585 /dev/zero) 2>/dev/null &
 writer=$!
 case_runs "a FIFO fed in two parts" "$CUT" -- "$WORK_DIR/late"
 wait "$writer" 2>/dev/null || true
+exec {held}>&-
 case_runs "a shell's <(...)" "$CUT" -- <(loop_rom 3585)
 case_runs "a path with blanks" -- "$ROMS/my rom.ch8"
 case_runs "a path with quotes" -- "$ROMS/say \"hi\" 'there'.ch8"
