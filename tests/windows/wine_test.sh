@@ -271,10 +271,13 @@ done
 # the single byte 0xE9, not UTF-8's two.
 LC_ALL=C grep -q $'mode vid\xe9o' "$dist/vostrelina.exe" || fail "the video-mode message is not in Windows-1252"
 if LC_ALL=C grep -q $'vid\xc3\xa9o' "$dist/vostrelina.exe"; then fail "UTF-8 text in vostrelina.exe"; fi
-# No build time in any PE header: it would make each build's bytes differ.
+# No build time in any PE header, nor in a DLL's export table: it would make
+# each build's bytes differ.
 for binary in "$dist"/*.exe "$dist"/*.dll; do
     stamp=$(pe_timestamp "$binary")
     [ "$stamp" = 0 ] || fail "$(basename "$binary") has the build time $(date -u -d "@$stamp") in its PE header"
+    stamp=$(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^Time\/Date stamp[[:space:]]*//p')
+    [ "${stamp:-0}" = 0 ] || fail "$(basename "$binary") has the build time 0x$stamp in its export table"
 done
 pass
 
