@@ -18,7 +18,7 @@ out="$(cd "${1:-$top/build-windows}" && pwd)"
 bash "$top/scripts/setup.sh" test
 dist="$out/dist"
 shots="$out/wine-screenshots"
-DEADLINE="${WINE_DEADLINE:-120}"
+deadline="${WINE_DEADLINE:-120}"
 
 export BUILD_DIR="$out"
 # shellcheck source=../e2e/lib.sh
@@ -43,6 +43,8 @@ close_window() {
     "$wm_close" "$1"
 }
 
+# Ours rather than the shared one: every screenshot is kept as it is taken,
+# and each failure names the one it saw.
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 passed=0
@@ -64,7 +66,7 @@ pass() { passed=$((passed + 1)); echo "PASS: $current"; }
 
 # --- Waiting -------------------------------------------------------------
 
-# Runs command $2... until it succeeds, at most DEADLINE seconds; then fails
+# Runs command $2... until it succeeds, at most WINE_DEADLINE seconds; then fails
 # with $1 and the last reason the command left in $why.
 why=""
 wait_until() {
@@ -73,10 +75,10 @@ wait_until() {
     while :; do
         why=""
         "$@" && return 0
-        [ $((SECONDS - start)) -lt "$DEADLINE" ] || break
+        [ $((SECONDS - start)) -lt "$deadline" ] || break
         sleep 0.2
     done
-    fail "$what, not after $DEADLINE s: $why"
+    fail "$what, not after $deadline s: $why"
 }
 
 # Grabs window $1 as screenshot $2, kept in the screenshot folder.
@@ -153,10 +155,10 @@ start_wine() {
 window_titled() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true; }
 
 # Prints the id of the window titled $1 once it is there. Returns 1 if the
-# program ended first or nothing came within DEADLINE seconds.
+# program ended first or nothing came within WINE_DEADLINE seconds.
 find_window() {
     local title="$1" id start=$SECONDS
-    while [ $((SECONDS - start)) -lt "$DEADLINE" ]; do
+    while [ $((SECONDS - start)) -lt "$deadline" ]; do
         id=$(window_titled "$title")
         if [ -n "$id" ]; then echo "$id"; return 0; fi
         kill -0 "$APP_PID" 2>/dev/null || return 1
@@ -201,7 +203,7 @@ run_console() {
     shift 2
     for attempt in 1 2; do
         code=0
-        (cd "$folder" && timeout "$DEADLINE" wine "$@") > "$output.crlf" 2> "$WORK_DIR/wine.out" || code=$?
+        (cd "$folder" && timeout "$deadline" wine "$@") > "$output.crlf" 2> "$WORK_DIR/wine.out" || code=$?
         tr -d '\r' < "$output.crlf" > "$output"
         if [ "$code" -eq 0 ] || [ -s "$output" ]; then return "$code"; fi
         wine_failed "$attempt"
