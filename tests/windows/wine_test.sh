@@ -249,7 +249,7 @@ pe_timestamp() {
 
 [ -f "$dist/vostrelina.exe" ] || fail "no $dist/vostrelina.exe: run windows/build.sh first"
 mkdir -p "$shots"
-rm -f "$shots"/*.png
+rm -f "$shots"/*.png "$shots"/*.txt
 
 begin "the folder holds the program, its DLLs, the font and PONG2, and needs nothing else"
 for file in vostrelina.exe SDL.dll SDL_ttf.dll FreeSans.ttf PONG2; do
@@ -349,8 +349,9 @@ dump_code=0
 run_console "$WORK_DIR/ttf" "$WORK_DIR/ttf-windows.txt" ttf_dump.exe FreeSans.ttf || dump_code=$?
 [ "$dump_code" -eq 0 ] || fail "ttf_dump.exe ended with exit code $dump_code under Wine"
 if ! diff -q "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" >/dev/null; then
-    diff "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" | head -n 20 >&2
-    fail "SDL_ttf.dll draws differently from Debian's SDL_ttf"
+    cp "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" "$shots/"
+    { diff "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" || true; } | head -n 20 | cut -c1-120 >&2
+    fail "SDL_ttf.dll draws differently from Debian's SDL_ttf (both dumps kept in $shots)"
 fi
 pass
 
