@@ -14,11 +14,12 @@ build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-
 # minimal images) for waiting on the program.
 test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang libclang-rt-14-dev strace procps"
 # The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
-# compilers, dpkg-dev and file for apt-get source and libtool; Wine to run it,
+# compilers, dpkg-dev and file for apt-get source and libtool, zip for its
+# archive and unzip to check it; Wine to run it,
 # tesseract to read the message box's text off its screenshot, and DejaVu
 # for Wine to draw that text in: with no fonts-wine (a Recommends) and the
 # FreeFont family the only fonts, tesseract misreads the box's text.
-windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file wine wine64 tesseract-ocr fonts-dejavu-core"
+windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core"
 
 wanted="$build_packages"
 if [ "${1:-}" = "test" ]; then wanted="$wanted $test_packages"; fi

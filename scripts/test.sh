@@ -28,6 +28,9 @@ cmake --build "$top/build-asan" -j2
 bash "$top/fuzz/run.sh" 120
 
 # The Windows build, cross-compiled here, and its test under Wine (after
-# ctest, so the two never share the machine's cores).
+# ctest, so the two never share the machine's cores). SDL_ttf's source comes
+# from the shared sources folder beside the checkout where Debian's archive
+# does not serve it.
+if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$top/../shared/deps" ]; then export VOSTRELINA_SOURCES="$top/../shared/deps"; fi
 bash "$top/windows/build.sh"
 bash "$top/tests/windows/wine_test.sh" "$top/build-windows"

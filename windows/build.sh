@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
-# Builds Vostrelina for 64-bit Windows on Debian 12, into build-windows/dist:
-# vostrelina.exe with SDL.dll, SDL_ttf.dll, the FreeType DLL, FreeSans.ttf and
-# PONG2, a folder that runs on Windows as it is.
+# Builds Vostrelina for 64-bit Windows on Debian 12, into OUT/dist (OUT is
+# build-windows unless named): vostrelina.exe with SDL.dll, SDL_ttf.dll, the
+# FreeType DLL, FreeSans.ttf and PONG2, a folder that runs on Windows as it is,
+# and the same folder as OUT/dist/vostrelina-VERSION-win64.zip.
 #
-# SDL 1.2 and FreeType are cross-built from Debian's own source packages into
-# build-windows/prefix; once built they are kept, so a second run only rebuilds
-# the program. SDL_ttf.dll is our own (windows/sdl_ttf, see there why).
+# Usage: bash windows/build.sh [OUT]
+#
+# SDL 1.2, FreeType and SDL_ttf are cross-built from their own sources into
+# OUT/prefix, and kept: a second run only rebuilds the program. SDL and
+# FreeType come from Debian's source packages. SDL_ttf comes from Debian's
+# sdl-ttf2.0 source package where the archive serves it, else from a tarball of
+# its 2.0.11 release (see sdl_ttf_tarball below).
+#
+# Environment:
+#   VOSTRELINA_SDL_TTF_TARBALL  the SDL_ttf 2.0.11 tarball to use
+#   VOSTRELINA_SOURCES          a folder holding it (scripts/test.sh names
+#                               ../shared/deps when that exists)
+#   VOSTRELINA_SDL_TTF_NO_APT   1: do not ask Debian's archive for SDL_ttf,
+#                               to try the tarball where the archive serves it
+#   VOSTRELINA_WINDOWS_PREFIX   cross-built libraries to use instead of
+#                               OUT/prefix (the Wine test's second build)
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-out="$top/build-windows"
-prefix="$out/prefix"
+out="$(mkdir -p "${1:-$top/build-windows}" && cd "${1:-$top/build-windows}" && pwd)"
+prefix="${VOSTRELINA_WINDOWS_PREFIX:-$out/prefix}"
 sources="$out/sources"
 logs="$out/logs"
 dist="$out/dist"
@@ -19,33 +33,44 @@ jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 bash "$top/scripts/setup.sh" windows
 mkdir -p "$prefix" "$sources" "$logs"
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+die() { echo "windows/build.sh: $*" >&2; exit 1; }
 
 # Runs a step with its output in a log, shown only when the step fails.
 step() {
     local name="$1"; shift
     if ! "$@" > "$logs/$name.log" 2>&1; then
         tail -n 40 "$logs/$name.log" >&2
-        echo "windows/build.sh: $name failed (whole log: $logs/$name.log)" >&2
-        exit 1
+        die "$name failed (whole log: $logs/$name.log)"
     fi
 }
 
-# apt-get source needs source entries. Each configured binary entry is
-# mirrored as a source one, in its own format, when there is none yet.
-has_deb_src() {
-    grep -qsE '^[[:space:]]*(deb-src[[:space:]]|Types:.*deb-src)' \
-        /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources
-}
+# --- Sources from Debian's archive ---------------------------------------
 
-add_deb_src() {
-    local list=/etc/apt/sources.list.d/vostrelina-deb-src
-    local entries
-    # deb822 files: one stanza per paragraph; the enabled ones of type deb,
-    # relabelled deb-src, comments dropped.
-    entries=$(awk 'BEGIN { RS = ""; ORS = "\n" }
-        { keep = 0; out = ""; n = split($0, lines, "\n")
+# apt-get source with an apt configuration of its own in OUT/apt: its source
+# list mirrors the machine's configured binary entries as deb-src ones, and
+# its package lists and cache are its own, so the build neither edits
+# /etc/apt nor refreshes the machine's lists, and needs no root. The machine's
+# keyrings still check what is fetched. Downloads run as the calling user: the
+# folder is not _apt's to write in.
+apt_dir="$out/apt"
+apt_options=(-o Dir::Etc::SourceList="$apt_dir/sources.list"
+    -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
+    -o Dir::State::Lists="$apt_dir/lists"
+    -o Dir::Cache="$apt_dir/cache"
+    -o APT::Sandbox::User="$(id -un)")
+
+write_private_source_list() {
+    local list parts
+    eval "$(apt-config shell list Dir::Etc::sourcelist/f parts Dir::Etc::sourceparts/d)"
+    rm -rf "$apt_dir"
+    mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+    # One-line entries: each "deb" line again as "deb-src".
+    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$list" "$parts"*.list \
+        > "$apt_dir/sources.list" 2>/dev/null || true
+    # deb822 stanzas: the enabled ones of type deb, relabelled deb-src,
+    # comments dropped.
+    awk 'BEGIN { RS = ""; ORS = "\n" }
+        { keep = 0; text = ""; n = split($0, lines, "\n")
           for (i = 1; i <= n; i++) {
               line = lines[i]
               if (line ~ /^[[:space:]]*#/) continue
@@ -54,48 +79,163 @@ add_deb_src() {
                   line = "Types: deb-src"
               }
               if (line ~ /^Enabled:[[:space:]]*no/) keep = 0
-              out = out line "\n"
+              text = text line "\n"
           }
-          if (keep) print out }' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-    if [ -n "$entries" ]; then echo "$entries" | $sudo tee "$list.sources" > /dev/null; fi
-    # One-line files.
-    entries=$(sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' \
-        /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
-    if [ -n "$entries" ]; then echo "$entries" | $sudo tee "$list.list" > /dev/null; fi
-    $sudo apt-get update -qq
+          if (keep) print text }' "$parts"*.sources \
+        > "$apt_dir/sources.list.d/mirror.sources" 2>/dev/null || true
+    apt-get "${apt_options[@]}" update
 }
 
-# Fetches Debian source package $1 (once) and prints the folder it unpacked to.
+# Fetches Debian source package $1 into OUT/sources/$1 unless it is there;
+# returns 1 (the reason in the log) if the archive does not serve it. The
+# private lists are made on the first fetch of a run.
+lists_ready=""
 fetch_source() {
     local package="$1" folder="$sources/$1"
-    if [ ! -f "$folder/.fetched" ]; then
-        has_deb_src || step add-deb-src add_deb_src
-        rm -rf "$folder"
-        mkdir -p "$folder"
-        step "fetch-$package" bash -c "cd '$folder' && apt-get source -qq '$package'"
-        touch "$folder/.fetched"
+    [ -f "$folder/.fetched" ] && return 0
+    if [ -z "$lists_ready" ]; then
+        step apt-lists write_private_source_list
+        lists_ready=yes
     fi
-    find "$folder" -mindepth 1 -maxdepth 1 -type d | head -n 1
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    (cd "$folder" && apt-get "${apt_options[@]}" source -qq "$package") \
+        > "$logs/fetch-$package.log" 2>&1 || return 1
+    echo "Debian's source package $package" > "$folder/.fetched"
 }
 
+# The folder a fetched source unpacked to.
+source_folder() { find "$sources/$1" -mindepth 1 -maxdepth 1 -type d | head -n 1; }
+
+# --- SDL_ttf's source where the archive does not serve it -----------------
+
+# The SDL_ttf 2.0.11 tarballs accepted: upstream's repository exported at its
+# tag release-2.0.11, and Debian's own copy of the release
+# (sdl-ttf2.0_2.0.11.orig.tar.gz, as its sdl-ttf2.0_2.0.11-6.dsc lists it).
+SDL_TTF_SHA256S="16c177bd10a0ff166dee5668eb0c9f5800761427f3d27d317e5cd7bc247a2210
+724cd895ecf4da319a3ef164892b72078bd92632a5d812111261cde248ebcdb7"
+SDL_TTF_TARBALL_NAMES="SDL_ttf-2.0.11.tar.gz sdl-ttf2.0_2.0.11.orig.tar.gz"
+
+# Prints the tarball given, by VOSTRELINA_SDL_TTF_TARBALL or in the folder
+# VOSTRELINA_SOURCES; returns 1 if there is none.
+sdl_ttf_tarball() {
+    local name
+    if [ -n "${VOSTRELINA_SDL_TTF_TARBALL:-}" ]; then echo "$VOSTRELINA_SDL_TTF_TARBALL"; return 0; fi
+    [ -n "${VOSTRELINA_SOURCES:-}" ] || return 1
+    for name in $SDL_TTF_TARBALL_NAMES; do
+        if [ -f "$VOSTRELINA_SOURCES/$name" ]; then echo "$VOSTRELINA_SOURCES/$name"; return 0; fi
+    done
+    return 1
+}
+
+no_sdl_ttf_source() {
+    cat >&2 <<EOF
+windows/build.sh: no source for SDL_ttf 2.0.11.
+  Debian's archive did not serve sdl-ttf2.0 ($logs/fetch-sdl-ttf2.0.log says why),
+  and no tarball was given. Either way works:
+    VOSTRELINA_SDL_TTF_TARBALL=/path/to/SDL_ttf-2.0.11.tar.gz bash windows/build.sh
+    VOSTRELINA_SOURCES=/folder/holding/it bash windows/build.sh
+  (in that folder: ${SDL_TTF_TARBALL_NAMES// / or }).
+  The tarball is used only when its sha256 is one of:
+$(sed 's/^/    /' <<< "$SDL_TTF_SHA256S")
+EOF
+    exit 1
+}
+
+# Unpacks tarball $1 into OUT/sources/sdl-ttf2.0 once its sha256 is known.
+unpack_sdl_ttf() {
+    local tarball="$1" folder="$sources/sdl-ttf2.0" sum
+    sum=$(sha256sum < "$tarball" | cut -d' ' -f1)
+    grep -qx "$sum" <<< "$SDL_TTF_SHA256S" ||
+        die "$tarball has sha256 $sum, which is not SDL_ttf 2.0.11's (accepted: ${SDL_TTF_SHA256S//$'\n'/ or }); not used"
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    tar -xzf "$tarball" -C "$folder"
+    [ -f "$(source_folder sdl-ttf2.0)/SDL_ttf.c" ] || die "$tarball holds no SDL_ttf-2.0.11/SDL_ttf.c"
+    echo "$tarball (sha256 $sum)" > "$folder/.fetched"
+}
+
+# Makes OUT/sources/sdl-ttf2.0 hold SDL_ttf's source, from the first place
+# that has it.
+get_sdl_ttf_source() {
+    local tarball
+    [ -f "$sources/sdl-ttf2.0/.fetched" ] && return 0
+    if [ "${VOSTRELINA_SDL_TTF_NO_APT:-}" != 1 ]; then
+        fetch_source sdl-ttf2.0 && return 0
+        echo "Debian's archive does not serve sdl-ttf2.0: $(grep -m1 '^E:' "$logs/fetch-sdl-ttf2.0.log" || true)"
+    else
+        echo "Debian's archive not asked for sdl-ttf2.0 (VOSTRELINA_SDL_TTF_NO_APT=1)" |
+            tee "$logs/fetch-sdl-ttf2.0.log"
+    fi
+    if [ -n "${VOSTRELINA_SDL_TTF_TARBALL:-}" ] && [ ! -f "$VOSTRELINA_SDL_TTF_TARBALL" ]; then
+        die "VOSTRELINA_SDL_TTF_TARBALL names $VOSTRELINA_SDL_TTF_TARBALL, which is not a file"
+    fi
+    tarball=$(sdl_ttf_tarball) || no_sdl_ttf_source
+    unpack_sdl_ttf "$tarball"
+}
+
+# --- The libraries ---------------------------------------------------------
+
+# Every DLL and the program are linked without a build time in their PE
+# headers, so that two builds of the same source are the same bytes.
+pe_ldflags="-Wl,--no-insert-timestamp"
+
+# True if $1 was built into the prefix with recipe $2 (its options), so a
+# prefix made with other options is rebuilt, not reused.
+built_with() { [ "$(cat "$prefix/.built-$1" 2>/dev/null)" = "$2" ]; }
+
 # Cross-builds autotools source package $1 into the prefix with the configure
-# options that follow, unless it was built before.
+# options that follow, unless it was built so before.
 build_library() {
     local package="$1"; shift
-    local stamp="$prefix/.built-$package"
-    [ -f "$stamp" ] && return 0
+    local recipe="$* LDFLAGS=$pe_ldflags"
+    built_with "$package" "$recipe" && return 0
     local source work="$out/work/$package"
-    source=$(fetch_source "$package")
+    if ! fetch_source "$package"; then
+        tail -n 20 "$logs/fetch-$package.log" >&2
+        die "apt-get source $package failed (whole log: $logs/fetch-$package.log)"
+    fi
+    source=$(source_folder "$package")
     echo "Cross-building $package ($(basename "$source"))"
     rm -rf "$work"
     mkdir -p "$work"
     # Only the prefix's .pc files: nothing of the host's libraries may leak in.
     step "configure-$package" env -C "$work" PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH= \
-        CC="$host-gcc-win32" "$source/configure" --host="$host" --prefix="$prefix" \
+        CC="$host-gcc-win32" LDFLAGS="$pe_ldflags" "$source/configure" --host="$host" --prefix="$prefix" \
         --disable-static "$@"
     step "make-$package" make -C "$work" -j"$jobs"
     step "install-$package" make -C "$work" install
-    touch "$stamp"
+    echo "$recipe" > "$prefix/.built-$package"
+}
+
+# SDL_ttf.dll from SDL_ttf's SDL_ttf.c and version.rc as they are. Its own
+# configure would do the same but name the DLL libSDL_ttf-2-0-0.dll, where
+# SDL_ttf's Windows releases (and its version.rc) say SDL_ttf.dll. Its
+# SDL_ttf.h marks every function of the API for export (SDL's DECLSPEC).
+build_sdl_ttf() {
+    local recipe="SDL_ttf.c version.rc -O2 $pe_ldflags"
+    built_with sdl-ttf2.0 "$recipe" && return 0
+    get_sdl_ttf_source
+    local source work="$out/work/sdl-ttf2.0" flags
+    source=$(source_folder sdl-ttf2.0)
+    echo "Cross-building SDL_ttf.dll ($(cat "$sources/sdl-ttf2.0/.fetched"))"
+    rm -rf "$work"
+    mkdir -p "$work"
+    flags=$(PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH= pkg-config --cflags --libs freetype2 sdl)
+    step windres-sdl_ttf "$host-windres" "$source/version.rc" -o "$work/version.o"
+    # shellcheck disable=SC2086 # pkg-config's flags are words
+    step compile-sdl_ttf "$host-gcc-win32" -O2 -shared -static-libgcc "$pe_ldflags" \
+        -o "$work/SDL_ttf.dll" -Wl,--out-implib,"$work/libSDL_ttf.dll.a" \
+        "$source/SDL_ttf.c" "$work/version.o" $flags
+    mkdir -p "$prefix/bin" "$prefix/lib/pkgconfig" "$prefix/include/SDL"
+    cp "$work/SDL_ttf.dll" "$prefix/bin/"
+    cp "$work/libSDL_ttf.dll.a" "$prefix/lib/"
+    cp "$source/SDL_ttf.h" "$prefix/include/SDL/"
+    # The .pc file as its configure would fill it in.
+    sed -e "s|@prefix@|$prefix|; s|@exec_prefix@|\${prefix}|; s|@libdir@|\${exec_prefix}/lib|" \
+        -e "s|@includedir@|\${prefix}/include|; s|@VERSION@|2.0.11|; s|@SDL_VERSION@|1.2.4|" \
+        "$source/SDL_ttf.pc.in" > "$prefix/lib/pkgconfig/SDL_ttf.pc"
+    echo "$recipe" > "$prefix/.built-sdl-ttf2.0"
 }
 
 # SDL: video, events and timers are all the program uses. stdio redirection
@@ -106,29 +246,41 @@ build_library libsdl1.2 --disable-audio --disable-cdrom --disable-joystick \
 # FreeType without its optional compressed-font and colour-glyph helpers.
 build_library freetype --without-zlib --without-bzip2 --without-png \
     --without-harfbuzz --without-brotli
+build_sdl_ttf
 
-toolchain=(-DCMAKE_TOOLCHAIN_FILE="$top/windows/mingw-w64.cmake" -DVOSTRELINA_WINDOWS_PREFIX="$prefix")
-echo "Building SDL_ttf.dll"
-step configure-sdl_ttf cmake -S "$top/windows/sdl_ttf" -B "$out/work/sdl_ttf" "${toolchain[@]}" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix"
-step make-sdl_ttf cmake --build "$out/work/sdl_ttf" -j"$jobs"
-step install-sdl_ttf cmake --install "$out/work/sdl_ttf"
+# --- The program and its folder ------------------------------------------
 
 werror=OFF
 if [ "${CI:-}" = "true" ]; then werror=ON; fi
 echo "Building vostrelina.exe"
-step configure-vostrelina cmake -S "$top" -B "$out/program" "${toolchain[@]}" \
+step configure-vostrelina cmake -S "$top" -B "$out/program" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/windows/mingw-w64.cmake" -DVOSTRELINA_WINDOWS_PREFIX="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DVOSTRELINA_TESTS=OFF -DVOSTRELINA_WERROR=$werror
 step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina
 
 rm -rf "$dist"
 mkdir -p "$dist"
 cp "$out/program/vostrelina.exe" "$prefix/bin/SDL.dll" "$prefix/bin/SDL_ttf.dll" \
-    "$prefix"/bin/libfreetype-*.dll "$dist/"
-"$host-strip" --strip-unneeded "$dist"/*.exe "$dist"/*.dll
+    "$prefix"/bin/libfreetype-*.dll "$out/program/PONG2" "$dist/"
+# strip writes its own run's time into the PE header, unless told a date.
+SOURCE_DATE_EPOCH=0 "$host-strip" --strip-unneeded "$dist"/*.exe "$dist"/*.dll
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
-for pong in "$out/program/PONG2" "$top/build/PONG2"; do
-    if [ -f "$pong" ]; then cp "$pong" "$dist/"; break; fi
-done
+
+# The archive: the folder under the name vostrelina-VERSION-win64, the
+# version being the one the window's title shows. The same every time: files
+# in a fixed order, all dated from the last commit (or SOURCE_DATE_EPOCH),
+# read-write for all, and no extra fields (Unix times, owners).
+version=$(sed -n 's/.*WINDOW_TITLE = "Vostrelina v\([0-9.]*\)".*/\1/p' "$top/app/frontend.h")
+[ -n "$version" ] || die "no version in app/frontend.h's WINDOW_TITLE"
+name="vostrelina-$version-win64"
+date="${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
+rm -rf "$out/zip"
+mkdir -p "$out/zip/$name"
+cp "$dist"/* "$out/zip/$name/"
+chmod 644 "$out/zip/$name"/*
+TZ=UTC touch -d "@$date" "$out/zip/$name"/*
+(cd "$out/zip" && find "$name" -type f | LC_ALL=C sort |
+    TZ=UTC zip -q -X -D -9 "$dist/$name.zip" -@)
+rm -rf "$out/zip"
 echo "Windows folder ready: $dist"
 ls -l "$dist"

@@ -30,5 +30,5 @@ endif()
 # the messages must be recoded to the single byte 0xE9.
 set(CMAKE_CXX_FLAGS_INIT "-fexec-charset=CP1252")
 set(CMAKE_C_FLAGS_INIT "-fexec-charset=CP1252")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc")
+# No build time in the PE header: two builds of one commit are the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")

@@ -1,28 +1,36 @@
 #!/usr/bin/env bash
 # The Windows folder (windows/build.sh) under Wine, in a private Xvfb: what the
-# folder holds and links, text drawn as Linux draws it, a dropped ROM whose
-# path has blanks, the window with its title, frame, picture, debug view and
-# close, the default PONG2, and the message box of a missing ROM.
+# folder holds and links, its archive and two builds' archives, text drawn as
+# Linux draws it, a dropped ROM whose path has blanks, the window with its
+# title, frame, picture, debug view and close, the default PONG2, and the
+# message box of a missing ROM.
 # Usage: bash tests/windows/wine_test.sh [BUILD_WINDOWS_FOLDER]
 # Ends with one line "windows: N passed, M failed".
+#
+# Nothing here sleeps a fixed time and then looks once: each check waits for
+# the state it wants until WINE_DEADLINE seconds (default 120) have passed, so
+# a busy machine only makes the test slower. Every screenshot is kept in
+# BUILD_WINDOWS_FOLDER/wine-screenshots, and a failed check names the one it
+# saw last.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 out="$(cd "${1:-$top/build-windows}" && pwd)"
 bash "$top/scripts/setup.sh" test
 dist="$out/dist"
-# Where the screenshots of the last run are kept, for people to look at.
 shots="$out/wine-screenshots"
+deadline="${WINE_DEADLINE:-120}"
 
 export BUILD_DIR="$out"
 # shellcheck source=../e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
+# What the shared helpers do on exit (their Xvfb, their folder), run from ours.
+lib_on_exit=$(trap -p EXIT | sed -n "s/^trap -- '\(.*\)' EXIT\$/\1/p")
 
 export WINEPREFIX="$out/wineprefix"
 export WINEDEBUG=-all
 # Wine asks to download Mono and Gecko into a new prefix; the program needs
 # neither, and the question would wait for an answer forever.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-WINE_TIMEOUT=120
 
 # Closing as a window manager would: the Linux build's helper, or one built
 # here when that build is not around.
@@ -35,13 +43,17 @@ close_window() {
     "$wm_close" "$1"
 }
 
+# Ours rather than the shared one: every screenshot is kept as it is taken,
+# and each failure names the one it saw.
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
 passed=0
 current=""
 finish() {
     local code=$?
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
-    cleanup
+    eval "$lib_on_exit"
     local failed=0
     if [ "$code" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
     echo "windows: $passed passed, $failed failed"
@@ -51,6 +63,68 @@ trap finish EXIT
 
 begin() { current="$1"; echo "--- $1"; }
 pass() { passed=$((passed + 1)); echo "PASS: $current"; }
+
+# --- Waiting -------------------------------------------------------------
+
+# Runs command $2... until it succeeds, at most WINE_DEADLINE seconds; then fails
+# with $1 and the last reason the command left in $why.
+why=""
+wait_until() {
+    local what="$1" start=$SECONDS
+    shift
+    while :; do
+        why=""
+        "$@" && return 0
+        [ $((SECONDS - start)) -lt "$deadline" ] || break
+        sleep 0.2
+    done
+    fail "$what, not after $deadline s: $why"
+}
+
+# Grabs window $1 as screenshot $2, kept in the screenshot folder.
+shoot() { grab "$1" "$2"; cp "$WORK_DIR/$2.png" "$shots/"; }
+
+# Grabs window $1 as screenshot $2 and is true if every (x, y, RRGGBB)
+# triple that follows holds in it.
+shows() {
+    local window="$1" name="$2" got
+    shift 2
+    shoot "$window" "$name" 2>/dev/null || { why="window $window could not be grabbed"; return 1; }
+    while [ $# -ge 3 ]; do
+        got=$(pixel "$name" "$1" "$2")
+        if [ "$got" != "$3" ]; then
+            why="($1, $2) is $got, expected $3 (screenshot: $shots/$name.png)"
+            return 1
+        fi
+        shift 3
+    done
+}
+
+# True if some pixel of screenshot $1 in the box x $2-$3, y $4-$5 is darker
+# than the 0x999999 frame: text drawn there.
+has_dark_pixels() {
+    local darkest
+    darkest=$(convert "$WORK_DIR/$1.png" -crop "$(($3 - $2 + 1))x$(($5 - $4 + 1))+$2+$4" \
+        -colorspace Gray -format "%[fx:int(minima*255)]" info:)
+    [ "$darkest" -lt 140 ] || { why="nothing darker than the frame in x $2-$3, y $4-$5 of $shots/$1.png"; return 1; }
+}
+
+# True once the program has ended; sets EXIT_CODE. An ended child stays a
+# zombie until waited for, and kill -0 still finds a zombie, hence ps.
+has_ended() {
+    local state
+    state=$(ps -o stat= -p "$APP_PID" 2>/dev/null || true)
+    if [ -n "$state" ] && [ "${state#Z}" = "$state" ]; then why="it is still running"; return 1; fi
+    EXIT_CODE=0
+    wait "$APP_PID" || EXIT_CODE=$?
+    APP_PID=""
+}
+
+# Fails unless the program ends with exit code $1; $2 says what was done.
+expect_end() {
+    wait_until "the program did not end after $2" has_ended
+    [ "$EXIT_CODE" = "$1" ] || fail "$2 ended with $EXIT_CODE, expected $1"
+}
 
 # --- Wine ---------------------------------------------------------------
 
@@ -77,15 +151,18 @@ start_wine() {
     APP_PID=$!
 }
 
+# The id of the window titled $1, if there is one.
+window_titled() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true; }
+
 # Prints the id of the window titled $1 once it is there. Returns 1 if the
-# program ended first or nothing came within WINE_TIMEOUT seconds.
+# program ended first or nothing came within WINE_DEADLINE seconds.
 find_window() {
-    local title="$1" i id
-    for i in $(seq $((WINE_TIMEOUT * 10))); do
-        id=$(xdotool search --name "^$title\$" 2>/dev/null | head -n 1 || true)
+    local title="$1" id start=$SECONDS
+    while [ $((SECONDS - start)) -lt "$deadline" ]; do
+        id=$(window_titled "$title")
         if [ -n "$id" ]; then echo "$id"; return 0; fi
         kill -0 "$APP_PID" 2>/dev/null || return 1
-        sleep 0.1
+        sleep 0.2
     done
     return 1
 }
@@ -126,43 +203,53 @@ run_console() {
     shift 2
     for attempt in 1 2; do
         code=0
-        (cd "$folder" && timeout "$WINE_TIMEOUT" wine "$@") > "$output.crlf" 2> "$WORK_DIR/wine.out" || code=$?
+        (cd "$folder" && timeout "$deadline" wine "$@") > "$output.crlf" 2> "$WORK_DIR/wine.out" || code=$?
         tr -d '\r' < "$output.crlf" > "$output"
         if [ "$code" -eq 0 ] || [ -s "$output" ]; then return "$code"; fi
         wine_failed "$attempt"
     done
 }
 
-# No message box may come up within two seconds.
+# Once the program has drawn a frame, it has loaded its ROM: a message box
+# about the ROM would have come before, so one look is enough.
 expect_no_message_box() {
-    local i
-    for i in $(seq 20); do
-        if xdotool search --name "^Vostrelina\$" >/dev/null 2>&1; then
-            grab "$(xdotool search --name "^Vostrelina\$" | head -n 1)" unexpected-box
-            cp "$WORK_DIR/unexpected-box.png" "$shots/"
-            fail "a message box came up: $shots/unexpected-box.png"
-        fi
-        sleep 0.1
-    done
+    local box
+    box=$(window_titled Vostrelina)
+    [ -z "$box" ] || { shoot "$box" unexpected-box; fail "a message box came up: $shots/unexpected-box.png"; }
 }
 
-# Keeps screenshot $1 of window $2 for people, and for pixel checks.
-shoot() { grab "$2" "$1"; cp "$WORK_DIR/$1.png" "$shots/"; }
+# True if the message box $1 reads the missing-ROM message. Read at three
+# times the size, where tesseract reads Wine's small font well; the
+# apostrophe may come back as a typographic one.
+box_reads_message() {
+    local said
+    shoot "$1" message-box || { why="the box could not be grabbed"; return 1; }
+    convert "$WORK_DIR/message-box.png" -scale 300% "$WORK_DIR/message-box-large.png"
+    said=$(tesseract "$WORK_DIR/message-box-large.png" - 2>/dev/null | tr '\n' ' ')
+    echo "$said" | grep -qE "Impossible d.{1,3}ouvrir la rom" ||
+        { why="it reads '$said' (screenshot: $shots/message-box.png)"; return 1; }
+}
 
-# True if some pixel of screenshot $1 in the box x $2-$3, y $4-$5 is darker
-# than the 0x999999 frame: text drawn there.
-has_dark_pixels() {
-    local darkest
-    darkest=$(convert "$WORK_DIR/$1.png" -crop "$(($3 - $2 + 1))x$(($5 - $4 + 1))+$2+$4" \
-        -colorspace Gray -format "%[fx:int(minima*255)]" info:)
-    [ "$darkest" -lt 140 ]
+# True once no message box is left; else presses Return on box $1 again.
+box_gone_after_return() {
+    [ -z "$(window_titled Vostrelina)" ] && return 0
+    hold_key "$1" Return 0.2 || true
+    why="the message box is still there"
+    return 1
+}
+
+# The TimeDateStamp of PE file $1's header.
+pe_timestamp() {
+    local header
+    header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    od -An -tu4 -j$((header + 8)) -N4 "$1" | tr -d ' '
 }
 
 # --- The checks ---------------------------------------------------------
 
 [ -f "$dist/vostrelina.exe" ] || fail "no $dist/vostrelina.exe: run windows/build.sh first"
 mkdir -p "$shots"
-rm -f "$shots"/*.png
+rm -f "$shots"/*.png "$shots"/*.txt
 
 begin "the folder holds the program, its DLLs, the font and PONG2, and needs nothing else"
 for file in vostrelina.exe SDL.dll SDL_ttf.dll FreeSans.ttf PONG2; do
@@ -186,6 +273,64 @@ done
 # the single byte 0xE9, not UTF-8's two.
 LC_ALL=C grep -q $'mode vid\xe9o' "$dist/vostrelina.exe" || fail "the video-mode message is not in Windows-1252"
 if LC_ALL=C grep -q $'vid\xc3\xa9o' "$dist/vostrelina.exe"; then fail "UTF-8 text in vostrelina.exe"; fi
+# No build time in any PE header, nor in a DLL's export table: it would make
+# each build's bytes differ.
+for binary in "$dist"/*.exe "$dist"/*.dll; do
+    stamp=$(pe_timestamp "$binary")
+    [ "$stamp" = 0 ] || fail "$(basename "$binary") has the build time $(date -u -d "@$stamp") in its PE header"
+    stamp=$(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^Time\/Date stamp[[:space:]]*//p')
+    [ "${stamp:-0}" = 0 ] || fail "$(basename "$binary") has the build time 0x$stamp in its export table"
+done
+pass
+
+begin "SDL_ttf.dll is the real library: every function of Debian's SDL_ttf.h is exported"
+exports=$(x86_64-w64-mingw32-objdump -p "$dist/SDL_ttf.dll" |
+    sed -n '/Ordinal\/Name Pointer/,/^$/p' | awk '{ print $NF }' | grep '^TTF_' || true)
+for name in TTF_SizeUTF8 TTF_RenderUNICODE_Shaded TTF_GlyphMetrics TTF_Linked_Version; do
+    grep -qx "$name" <<< "$exports" || fail "SDL_ttf.dll does not export $name"
+done
+for name in $(grep DECLSPEC /usr/include/SDL/SDL_ttf.h | grep -o 'TTF_[A-Za-z0-9_]*(' | tr -d '('); do
+    grep -qx "$name" <<< "$exports" || fail "SDL_ttf.dll does not export $name, which SDL_ttf.h declares"
+done
+pass
+
+begin "the archive holds the folder as it is, and two builds give the same bytes"
+zips=("$dist"/vostrelina-*-win64.zip)
+[ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || fail "not one vostrelina-VERSION-win64.zip in $dist"
+zip="${zips[0]}"
+folder=$(basename "$zip" .zip)
+# Every file of the folder but the archive, under one folder, in name order.
+expected=$(cd "$dist" && find . -maxdepth 1 -type f ! -name '*.zip' -printf "$folder/%P\n" | LC_ALL=C sort)
+listed=$(unzip -Z1 "$zip")
+[ "$listed" = "$expected" ] || fail "$(basename "$zip") lists
+$listed
+instead of
+$expected"
+for file in $listed; do
+    unzip -p "$zip" "$file" | cmp -s - "$dist/${file#*/}" || fail "$file in the archive differs from the folder's"
+done
+# Two more builds of the program, each in a folder of its own (other paths
+# than the first), zipped as above; the folder's own archive may predate the
+# last commit, whose date its files carry. The libraries are taken from this
+# build's prefix, since rebuilding them takes minutes: their headers are
+# checked above.
+for build in first second; do
+    if ! VOSTRELINA_WINDOWS_PREFIX="$out/prefix" bash "$top/windows/build.sh" "$WORK_DIR/$build" \
+            > "$WORK_DIR/$build.log" 2>&1; then
+        tail -n 20 "$WORK_DIR/$build.log" >&2
+        fail "the $build build in $WORK_DIR/$build failed"
+    fi
+done
+first_sum=$(sha256sum < "$WORK_DIR/first/dist/$folder.zip" | cut -d' ' -f1)
+second_sum=$(sha256sum < "$WORK_DIR/second/dist/$folder.zip" | cut -d' ' -f1)
+if [ "$first_sum" != "$second_sum" ]; then
+    rm -rf "$out/archives-that-differ"
+    mkdir -p "$out/archives-that-differ"
+    cp "$WORK_DIR/first/dist/$folder.zip" "$out/archives-that-differ/first.zip"
+    cp "$WORK_DIR/second/dist/$folder.zip" "$out/archives-that-differ/second.zip"
+    fail "two builds gave different archives (sha256 $first_sum and $second_sum, both kept in $out/archives-that-differ)"
+fi
+echo "both archives: sha256 $first_sum"
 pass
 
 start_xvfb
@@ -204,58 +349,46 @@ dump_code=0
 run_console "$WORK_DIR/ttf" "$WORK_DIR/ttf-windows.txt" ttf_dump.exe FreeSans.ttf || dump_code=$?
 [ "$dump_code" -eq 0 ] || fail "ttf_dump.exe ended with exit code $dump_code under Wine"
 if ! diff -q "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" >/dev/null; then
-    diff "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" | head -n 20 >&2
-    fail "SDL_ttf.dll draws differently from Debian's SDL_ttf"
+    cp "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" "$shots/"
+    { diff "$WORK_DIR/ttf-linux.txt" "$WORK_DIR/ttf-windows.txt" || true; } | head -n 20 | cut -c1-120 >&2
+    fail "SDL_ttf.dll draws differently from Debian's SDL_ttf (both dumps kept in $shots)"
 fi
 pass
 
 begin "a dropped ROM whose path has blanks loads: framed view, its picture, debug view, close"
+# The framed view, glyph 0 in the grid (its top row is .XX. : cell (1, 0) on,
+# cell (0, 0) off), and a caption below the grid.
+framed_view_shown() {
+    shows "$WINDOW" framed 5 5 999999 319 0 999999 37 17 FFFFFF 33 17 000000 &&
+        has_dark_pixels framed 288 300 144 159
+}
 # 00E0 would clear; instead draw glyph 0 at (0, 0) and loop: A000 D015 1204.
 mkdir -p "$WORK_DIR/my roms"
 printf '\xa0\x00\xd0\x15\x12\x04' > "$WORK_DIR/my roms/digit zero.ch8"
 rom=$(winepath -w "$WORK_DIR/my roms/digit zero.ch8" 2>/dev/null)
 launch "$rom"
+wait_until "the framed view with glyph 0 and a caption" framed_view_shown
 expect_no_message_box
-sleep 0.5
-shoot framed "$WINDOW"
-expect_pixel framed 5 5 999999
-expect_pixel framed 319 0 999999
-# Glyph 0's top row is .XX. : cell (1, 0) is on, cell (0, 0) off.
-expect_pixel framed 37 17 FFFFFF
-expect_pixel framed 33 17 000000
-has_dark_pixels framed 288 300 144 159 || fail "no caption text below the grid in the framed view"
-hold_key "$WINDOW" F3
-sleep 0.5
-shoot debug "$WINDOW"
-expect_pixel debug 5 5 FFFFFF
-expect_pixel debug 160 44 999999
+# F3 is held until the debug view shows: the program reads keys at its pace.
+xdotool keydown --window "$WINDOW" F3 2>/dev/null
+wait_until "the debug view on F3" shows "$WINDOW" debug 5 5 FFFFFF 160 44 999999
+xdotool keyup --window "$WINDOW" F3 2>/dev/null
 close_window "$WINDOW"
-expect_exit 0 "closing the window"
+expect_end 0 "closing the window"
 pass
 
 begin "started with no ROM named, it runs PONG2 from its folder"
 launch
+wait_until "PONG2 in the framed view" shows "$WINDOW" pong2 5 5 999999
 expect_no_message_box
-shoot pong2 "$WINDOW"
-expect_pixel pong2 5 5 999999
 close_window "$WINDOW"
-expect_exit 0 "closing the window"
+expect_end 0 "closing the window"
 pass
 
 begin "a missing ROM: the message box, dismissed with Return, then exit code 1"
 launch "missing rom.ch8"
 box=$(find_window "Vostrelina") || fail "no message box titled Vostrelina"
-sleep 0.5
-shoot message-box "$box"
-convert "$WORK_DIR/message-box.png" -scale 300% "$WORK_DIR/message-box-large.png"
-# Read at three times the size, where tesseract reads Wine's small font well;
-# the apostrophe may come back as a typographic one.
-said=$(tesseract "$WORK_DIR/message-box-large.png" - 2>/dev/null | tr '\n' ' ')
-echo "$said" | grep -qE "Impossible d.{1,3}ouvrir la rom" || fail "the message box reads '$said'"
-for attempt in 1 2 3; do
-    xdotool search --name "^Vostrelina\$" >/dev/null 2>&1 || break
-    hold_key "$box" Return 0.2 || true
-    sleep 1
-done
-expect_exit 1 "the missing ROM"
+wait_until "the message box says the ROM cannot be opened" box_reads_message "$box"
+wait_until "Return dismisses the message box" box_gone_after_return "$box"
+expect_end 1 "the missing ROM"
 pass
