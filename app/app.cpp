@@ -12,7 +12,6 @@
 #include "machine/execute.h"
 #include "machine/machine.h"
 
-int32_t appRunning = 0;
 int32_t viewMode = VIEW_FRAMED;
 uint32_t lastDelayTick = 0;
 Surface* screen = nullptr;
@@ -37,17 +36,24 @@ void load_rom(const char* path) {
     }
 }
 
+void reset_front_end() {
+    appRunning = 1;
+    viewMode = VIEW_FRAMED;
+    lastDelayTick = 0;
+    romFailed = 0;
+}
+
 void start_up(const char* commandLineTail) {
+    reset_front_end();
     video_open(&screen, WINDOW_WIDTH, WINDOW_HEIGHT, WINDOW_BITS_PER_PIXEL,
                SDL_HWSURFACE | SDL_DOUBLEBUF);
+    init_key_table();
     SDL_ShowCursor(SDL_DISABLE);
     SDL_WM_SetCaption(WINDOW_TITLE, nullptr);
     SDL_EnableUNICODE(1);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    load_glyphs();
+    reset_to_start_up();
     load_rom(commandLineTail[0] != '\0' ? commandLineTail : DEFAULT_ROM);
-    machine.sp = 0;
-    machine.pc = PROGRAM_START;
 }
 
 // The mode is remembered, not held: with no view key down it stays. F1 wins

@@ -2,21 +2,13 @@
 #include "app/views.h"
 #include "machine/machine.h"
 
-namespace {
-
-struct GridPlacement {
-    int cellSize;
-    int left;
-    int top;
-};
-
-GridPlacement grid_placement(int mode) {
-    switch (mode) {
-    case VIEW_DEBUG: return {2, 96, 48};   // inside the panel's grey frame
-    case VIEW_FRAMED: return {4, 32, 16};  // on the grey border
-    default: return {5, 0, 0};             // the whole window, whatever the mode value
-    }
+ViewArea grid_area(int mode, int margin) {
+    const GridPlacement grid = grid_placement(mode);
+    return {grid.left - margin, grid.top - margin, DISPLAY_WIDTH * grid.cellSize + 2 * margin,
+            DISPLAY_HEIGHT * grid.cellSize + 2 * margin};
 }
+
+namespace {
 
 // One placement's 2048 squares, in the order the cells are stored.
 struct GridSquares {

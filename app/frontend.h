@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "input/run_state.h"
 #include "video/video.h"
 
 constexpr int WINDOW_WIDTH = 320;
@@ -19,8 +20,8 @@ constexpr int VIEW_DEBUG = 2;   // registers, next opcode and a small display
 // Delay-timer clock: a count is due once more than this many ms have passed.
 constexpr uint32_t DELAY_TICK_MS = 10;
 
-// --- Front-end state, program-wide for the whole run ---
-extern int32_t appRunning;      // the frame loop runs while non-zero
+// --- Front-end state, program-wide for the whole run (and appRunning,
+// input/run_state.h) ---
 extern int32_t viewMode;        // VIEW_FULL, VIEW_FRAMED or VIEW_DEBUG; starts framed
 extern uint32_t lastDelayTick;  // SDL tick of the delay timer's last count
 extern Surface* screen;         // the window surface, owned by SDL
@@ -29,6 +30,10 @@ extern int32_t romFailed;       // the ROM could not be opened: exit code 1
 // Loads the ROM at path into the machine. One that cannot be opened is
 // reported (a message box, and standard error) and stops the run.
 void load_rom(const char* path);
+
+// The front-end state as the run begins: running, framed view, the delay
+// timer's clock at 0, no ROM failure.
+void reset_front_end();
 
 // Start-up, the frame loop and shutdown; returns the process's exit code.
 int app_main(const char* commandLineTail);

@@ -1,3 +1,4 @@
+#include <cstdarg>
 #include <cstdio>
 
 #include "app/frontend.h"
@@ -14,11 +15,14 @@ constexpr Colour WHITE = 0xFFFFFF;
 constexpr int TEXT_POINTS = 10;
 constexpr int FRAMED_CAPTION_POINTS = 12;
 
-// Each panel line with a value is formatted here before it is drawn.
-char textBuffer[48];
-
-void draw_white(int x, int y) {
-    draw_text(screen, FONT_FILE, x, y, textBuffer, TEXT_POINTS, WHITE);
+// One line of the debug panel: formatted, then drawn in white at (x, y).
+__attribute__((format(printf, 3, 4))) void panel_line(int x, int y, const char* format, ...) {
+    char text[48];
+    va_list values;
+    va_start(values, format);
+    std::vsnprintf(text, sizeof text, format, values);
+    va_end(values);
+    draw_text(screen, FONT_FILE, x, y, text, TEXT_POINTS, WHITE);
 }
 
 void render_framed() {
@@ -33,33 +37,25 @@ void render_framed() {
 void render_debug() {
     const MachineState& m = machine;
     fill_rect(screen, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, MID_GREY);
-    for (int r = 0; r < REGISTER_COUNT; r++) {
-        std::snprintf(textBuffer, sizeof textBuffer, "V%X : %X", r, m.V[r]);
-        draw_white(10, 5 + 9 * r);
-    }
+    for (int r = 0; r < REGISTER_COUNT; r++) panel_line(10, 5 + 9 * r, "V%X : %X", r, m.V[r]);
     draw_frame_rect(screen, 5, 5, 55, 150, WHITE);
-    fill_rect(screen, 86, 38, 148, 84, LIGHT_GREY);  // 10 px around the 2x display
+    const ViewArea frame = grid_area(VIEW_DEBUG, DEBUG_FRAME_MARGIN);
+    fill_rect(screen, frame.x, frame.y, frame.w, frame.h, LIGHT_GREY);
     draw_text(screen, FONT_FILE, 162, 109, CAPTION_TEXT, TEXT_POINTS, DARK_GREY);
 
     // The instruction that the next frame will run, fetched the way the
     // executor fetches it, modulo 4096.
     const uint8_t hi = memory_at(machine, m.pc);
     const uint8_t lo = memory_at(machine, m.pc + 1);
-    std::snprintf(textBuffer, sizeof textBuffer, "Opcode lu : %X%X-%X%X",
-                  hi >> 4, hi & 0xF, lo >> 4, lo & 0xF);
-    draw_white(110, 130);
+    panel_line(110, 130, "Opcode lu : %X%X-%X%X", hi >> 4, hi & 0xF, lo >> 4, lo & 0xF);
 
     draw_frame_rect(screen, 259, 5, 55, 150, WHITE);
-    std::snprintf(textBuffer, sizeof textBuffer, "PC : %X", m.pc);
-    draw_white(265, 5);
-    std::snprintf(textBuffer, sizeof textBuffer, "I : %X", m.I);
-    draw_white(265, 23);
+    panel_line(265, 5, "PC : %X", m.pc);
+    panel_line(265, 23, "I : %X", m.I);
     // The delay timer shows its value before this frame's count.
-    std::snprintf(textBuffer, sizeof textBuffer, "dly : %i", m.delayTimer);
-    draw_white(265, 41);
+    panel_line(265, 41, "dly : %i", m.delayTimer);
     // Only 9 px below dly, not 18 like the lines above: y 59 is not used.
-    std::snprintf(textBuffer, sizeof textBuffer, "snd : %i", m.soundTimer);
-    draw_white(265, 50);
+    panel_line(265, 50, "snd : %i", m.soundTimer);
 }
 
 }  // namespace

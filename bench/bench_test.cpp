@@ -82,10 +82,8 @@ TEST(ProgramsTest, FrameProgramReachesItsLoopAndKeepsTheDelayTimerRunning) {
 // An instruction that stalls would leave pc where it is, and the executor
 // benchmark would time the same undecoded instruction over and over.
 TEST(ProgramsTest, MixedProgramDrawsSpritesAndNeverStalls) {
-    machine = MachineState();
-    load_glyphs();
+    reset_to_start_up();
     load_rom_image(MIXED_PROGRAM, MIXED_PROGRAM_SIZE);
-    machine.pc = PROGRAM_START;
     for (int i = 0; i < 4; i++) execute_instruction();  // to the first sprite
     int lit = 0;
     for (uint8_t cell : machine.display) lit += cell;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/frontend.h"
+#include "app/views.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ void plan_debug_panel(FloorFrame& frame, MachineState m, Surface* s) {
         std::snprintf(t.text, sizeof t.text, "V%X : %X", r, m.V[r]);
     }
     plan_box(frame.boxes[0], s, 5, 5, 55, 150);
-    frame.displayFrame = make_rect(86, 38, 148, 84);
+    const ViewArea grey = grid_area(VIEW_DEBUG, DEBUG_FRAME_MARGIN);
+    frame.displayFrame = make_rect(grey.x, grey.y, grey.w, grey.h);
     std::snprintf(add_text(frame, 162, 109, 10, 0x666666).text, sizeof frame.texts[0].text,
                   "Vostrelina");
     const uint8_t hi = memory_at(m, m.pc);
@@ -67,14 +69,12 @@ void plan_debug_panel(FloorFrame& frame, MachineState m, Surface* s) {
 }
 
 void plan_grid(FloorFrame& frame, int mode, const MachineState& m) {
-    struct Placement { int size, left, top; };
-    Placement p = {5, 0, 0};
-    if (mode == VIEW_FRAMED) p = {4, 32, 16};
-    if (mode == VIEW_DEBUG) p = {2, 96, 48};
+    const GridPlacement p = grid_placement(mode);
     int n = 0;
     for (int c = 0; c < DISPLAY_WIDTH; c++) {
         for (int r = 0; r < DISPLAY_HEIGHT; r++, n++) {
-            frame.cells[n] = make_rect(p.left + p.size * c, p.top + p.size * r, p.size, p.size);
+            frame.cells[n] = make_rect(p.left + p.cellSize * c, p.top + p.cellSize * r,
+                                       p.cellSize, p.cellSize);
             frame.cellColours[n] = m.display[c * DISPLAY_HEIGHT + r] ? 0xFFFFFFu : 0u;
         }
     }

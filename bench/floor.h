@@ -4,7 +4,8 @@
 // planned once, so the timed loop is the calls alone.
 //
 // The plan restates what each view draws instead of calling the program's
-// drawing code: it is the yardstick the program is measured against, and
+// drawing code (only where the grid goes is read from the views' placement
+// table): it is the yardstick the program is measured against, and
 // bench_test.cpp checks that both put the same pixels on the window.
 #pragma once
 

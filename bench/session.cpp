@@ -27,10 +27,8 @@ void close_session() {
 }
 
 void prepare_view(int mode) {
-    machine = MachineState();
-    load_glyphs();
+    reset_to_start_up();
     load_rom_image(FRAME_PROGRAM, FRAME_PROGRAM_SIZE);
-    machine.pc = PROGRAM_START;
     for (int i = 0; i < FRAME_SETUP_STEPS; i++) execute_instruction();
     viewMode = mode;
 }

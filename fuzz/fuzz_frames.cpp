@@ -32,6 +32,7 @@
 #include "input/poll.h"
 #include "machine/execute.h"
 #include "machine/machine.h"
+#include "sdl_support.h"
 
 namespace {
 
@@ -62,30 +63,15 @@ bool read_byte(Reader& r, uint8_t& out) {
 
 // The state start-up leaves, without reopening the window: SDL is started once
 // per process, in LLVMFuzzerInitialize.
-void reset_to_start_up(const uint8_t* rom, size_t size) {
-    machine = MachineState();
-    load_glyphs();
+void start_run(const uint8_t* rom, size_t size) {
+    reset_to_start_up();
+    reset_front_end();
     load_rom_image(rom, size);
-    machine.sp = 0;
-    machine.pc = PROGRAM_START;
-    for (int s = 0; s < KEY_SLOTS; s++) input.keyHeld[s] = input.keyNew[s] = 0;
-    for (MouseButtonFlags& flags : input.mouse) flags = MouseButtonFlags();
-    input.wheelUpNew = input.wheelDownNew = 0;
-    viewMode = VIEW_FRAMED;
-    appRunning = 1;
-    lastDelayTick = 0;
-    SDL_Event stale;
-    while (SDL_PollEvent(&stale)) {}
+    drain_events();
     std::srand(1);  // CXNN draws the same numbers for the same input
 }
 
-void push(SDL_Event& event, Uint8 type) {
-    event.type = type;
-    SDL_PushEvent(&event);
-}
-
-void push_event(uint8_t kind, uint8_t value) {
-    SDL_Event event = {};
+void push_input_event(uint8_t kind, uint8_t value) {
     switch (kind & 7) {
     case 0:
     case 1:
@@ -94,30 +80,32 @@ void push_event(uint8_t kind, uint8_t value) {
         const bool tracked = (kind & 7) < 2;
         const int symbol = tracked ? input.keyCodes[value % KEY_SLOTS]
                                    : (value + 256 * (kind >> 3 & 1)) % SDLK_LAST;
-        event.key.state = (kind & 1) ? SDL_RELEASED : SDL_PRESSED;
+        const int type = (kind & 1) ? SDL_KEYUP : SDL_KEYDOWN;
+        SDL_Event event = key_event(type, static_cast<SDLKey>(symbol));
         event.key.keysym.scancode = value;
-        event.key.keysym.sym = static_cast<SDLKey>(symbol);
         event.key.keysym.unicode = value;
-        push(event, (kind & 1) ? SDL_KEYUP : SDL_KEYDOWN);
+        push_event(event, type);
         break;
     }
     case 4:
-    case 5:
-        event.button.button = value;
-        event.button.state = (kind & 1) ? SDL_RELEASED : SDL_PRESSED;
+    case 5: {
+        const int type = (kind & 1) ? SDL_MOUSEBUTTONUP : SDL_MOUSEBUTTONDOWN;
+        SDL_Event event = button_event(type, value);
         event.button.x = static_cast<Uint16>(value * 3 % WINDOW_WIDTH);
         event.button.y = static_cast<Uint16>(value % WINDOW_HEIGHT);
-        push(event, (kind & 1) ? SDL_MOUSEBUTTONUP : SDL_MOUSEBUTTONDOWN);
+        push_event(event, type);
         break;
+    }
     case 6: {
         static const Uint8 IGNORED[] = {SDL_MOUSEMOTION, SDL_ACTIVEEVENT, SDL_VIDEOEXPOSE,
                                         SDL_USEREVENT};
+        SDL_Event event = {};
         event.motion.x = value;
-        push(event, IGNORED[value % 4]);
+        push_event(event, IGNORED[value % 4]);
         break;
     }
     default:
-        push(event, SDL_QUIT);
+        push_type(SDL_QUIT);
         break;
     }
 }
@@ -137,19 +125,6 @@ void frame(bool withChrome) {
     present_frame(screen);
 }
 
-Colour pixel_at(int x, int y) {
-    const uint8_t* row = static_cast<const uint8_t*>(screen->pixels) + y * screen->pitch;
-    return reinterpret_cast<const uint32_t*>(row)[x] & 0xFFFFFF;
-}
-
-// Where the grid of the view mode puts cell (0, 0), and its cell size.
-void grid_of(int mode, int& left, int& top, int& size) {
-    left = top = 0;
-    size = 5;
-    if (mode == VIEW_FRAMED) { left = 32; top = 16; size = 4; }
-    if (mode == VIEW_DEBUG) { left = 96; top = 48; size = 2; }
-}
-
 void check_invariants(int frameNumber) {
     for (uint8_t cell : machine.display) {
         if (cell > 1) broken("a display cell is neither 0 nor 1", frameNumber);
@@ -167,12 +142,12 @@ void check_invariants(int frameNumber) {
     if (newFlags > 1) broken("more than one new-event flag is set", frameNumber);
 
     // The grid just drawn shows the cells: white on, black off, in this view.
-    int left, top, size;
-    grid_of(viewMode, left, top, size);
+    const GridPlacement grid = grid_placement(viewMode);
+    const int size = grid.cellSize;
     for (int x = 0; x < DISPLAY_WIDTH; x++) {
         for (int y = 0; y < DISPLAY_HEIGHT; y++) {
             const Colour want = machine.display[display_index(x, y)] ? 0xFFFFFF : 0x000000;
-            if (pixel_at(left + x * size + size - 1, top + y * size + size - 1) != want)
+            if (pixel(grid.left + x * size + size - 1, grid.top + y * size + size - 1) != want)
                 broken("the grid does not show the display cells", frameNumber);
         }
     }
@@ -194,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     read_byte(r, hi);
     size_t romSize = static_cast<size_t>(lo | hi << 8);
     if (romSize > r.size - r.at) romSize = r.size - r.at;
-    reset_to_start_up(data + r.at, romSize);
+    start_run(data + r.at, romSize);
     r.at += romSize;
 
     int frames = 0;
@@ -211,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 for (int e = 0; e < (header & 3); e++) {
                     uint8_t kind = 0, value = 0;
                     if (!read_byte(r, kind) || !read_byte(r, value)) break;
-                    push_event(kind, value);
+                    push_input_event(kind, value);
                 }
             } else if (tail-- == 0) {
                 break;

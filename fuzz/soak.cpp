@@ -12,6 +12,7 @@
 
 #include "app/frontend.h"
 #include "machine/machine.h"
+#include "sdl_support.h"
 
 namespace {
 
@@ -61,15 +62,6 @@ long resident_kib() {
     return kib;
 }
 
-// F3 held from the first frame on: the frame loop itself picks the debug view.
-void hold_f3() {
-    SDL_Event event = {};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.keysym.sym = SDLK_F3;
-    SDL_PushEvent(&event);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,7 +69,7 @@ int main(int argc, char** argv) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     start_up("/dev/null");  // the real start-up; the program is put in after it
     load_rom_image(BUSY_PROGRAM, sizeof BUSY_PROGRAM);
-    hold_f3();
+    push_key(SDL_KEYDOWN, SDLK_F3);  // held from the first frame: the loop picks the debug view
 
     const long atStart = resident_kib();
     long frame = 0;

@@ -2,14 +2,18 @@
 
 #include <SDL.h>
 
-#include "app/frontend.h"
+#include <iterator>
+
 #include "input/keypad.h"
+#include "input/run_state.h"
+
+int32_t appRunning = 0;
 
 // The tracked keys, by SDL key symbol. Slot 0 is never assigned, so a key
 // that SDL reports without a symbol (0) lands there. Slot 4 holds 1, a value
 // no key has. The keypad block 3456 / ERTY / DFGH / CVBN is laid over the
 // CHIP-8 keypad 123C / 456D / 789E / A0BF, keypad key k in slot 23 + k.
-static const int32_t KEY_TABLE[KEY_SLOTS] = {
+constexpr int32_t KEY_TABLE[] = {
     0, SDLK_RETURN, SDLK_SPACE, SDLK_AT, 1, SDLK_KP0, SDLK_ESCAPE,
     SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT,
     SDLK_F1, SDLK_F2, SDLK_F3, SDLK_F4, SDLK_F5, SDLK_F6, SDLK_F7, SDLK_F8,
@@ -19,6 +23,14 @@ static const int32_t KEY_TABLE[KEY_SLOTS] = {
     SDLK_f, SDLK_g, SDLK_c, SDLK_b,   // keypad 8 9 A B
     SDLK_6, SDLK_y, SDLK_h, SDLK_n,   // keypad C D E F
 };
+
+// The slot numbers used elsewhere name places in this table.
+static_assert(std::size(KEY_TABLE) == KEY_SLOTS, "one symbol per slot");
+static_assert(KEY_TABLE[SLOT_F1] == SDLK_F1 && KEY_TABLE[SLOT_F2] == SDLK_F2 &&
+              KEY_TABLE[SLOT_F3] == SDLK_F3, "the view keys' slots");
+static_assert(KEY_TABLE[KEYPAD_FIRST_SLOT - 1] == SDLK_F12 && KEY_TABLE[KEYPAD_FIRST_SLOT] == SDLK_v,
+              "the keypad block starts right after F12, with keypad 0");
+static_assert(KEYPAD_FIRST_SLOT + KEYPAD_KEYS == KEY_SLOTS, "the keypad block ends the table");
 
 void init_key_table() {
     for (int s = 0; s < KEY_SLOTS; s++) input.keyCodes[s] = KEY_TABLE[s];

@@ -6,7 +6,7 @@ constexpr int SLOT_F1 = 11;
 constexpr int SLOT_F2 = 12;
 constexpr int SLOT_F3 = 13;
 
-// Writes the fixed key table; called once, at the end of video_open.
+// Writes the fixed key table; called once, when the window has opened.
 void init_key_table();
 
 // Drains the queue. Held flags follow every key and button event; after the

@@ -10,6 +10,8 @@
 #include <unistd.h>
 #endif
 
+#include "input/keypad.h"
+
 MachineState machine;
 
 // This machine's own digit shapes (the 0, 8 and C have rounded corners), five
@@ -79,4 +81,13 @@ RomStatus read_rom_file(const char* path) {
     }
     std::fclose(file);
     return status;
+}
+
+void reset_to_start_up() {
+    machine = MachineState();
+    load_glyphs();
+    machine.pc = PROGRAM_START;
+    for (int s = 0; s < KEY_SLOTS; s++) input.keyHeld[s] = input.keyNew[s] = 0;
+    for (MouseButtonFlags& flags : input.mouse) flags = MouseButtonFlags();
+    input.wheelUpNew = input.wheelDownNew = 0;
 }

@@ -42,6 +42,12 @@ inline uint8_t& memory_at(MachineState& m, int address) {
 
 void load_glyphs();
 
+// The machine and the keypad record as start-up leaves them before the ROM is
+// read: all zero but the glyphs, pc at 0x200, no key or button held or new.
+// The key table (input.keyCodes) stays: it is written once, when the window
+// opens. Start-up, the tests, the fuzzer and the benchmarks all begin here.
+void reset_to_start_up();
+
 enum RomStatus {
     ROM_LOADED,       // the whole file is in memory
     ROM_CUT,          // longer than 3584 bytes: the first 3584 are in memory

@@ -14,9 +14,7 @@
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        machine = MachineState();
-        input = InputState();
-        machine.pc = PROGRAM_START;
+        reset_to_start_up();
     }
 
     // The program's bytes from 0x200, as a ROM image.

@@ -4,11 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/frontend.h"
-#include "input/poll.h"
-
 void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags) {
-    appRunning = 1;
     // A failed SDL_Init is reported and start-up goes on: the next step fails
     // with the reason that matters.
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
@@ -22,7 +18,6 @@ void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, u
     }
     // A failed TTF_Init shows later: draw_text then finds no font to use.
     TTF_Init();
-    init_key_table();
 }
 
 void video_close() {

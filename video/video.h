@@ -12,8 +12,8 @@ using Surface = SDL_Surface;
 // it reads the same whatever the surface's channel order.
 using Colour = uint32_t;
 
-// Starts SDL video and SDL_ttf, opens the window and stores its surface, then
-// fills the key table. A window that cannot be opened ends the process (1).
+// Starts SDL video and SDL_ttf, opens the window and stores its surface. A
+// window that cannot be opened ends the process (1).
 void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags);
 void video_close();
 void present_frame(Surface* surface);

@@ -44,12 +44,8 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(source.errors.empty()) << "roms/pong2.asm does not assemble";
-        machine = MachineState();
-        input = InputState();
-        load_glyphs();
+        reset_to_start_up();
         ASSERT_EQ(read_rom_file(PONG2_PATH), ROM_LOADED);
-        machine.pc = PROGRAM_START;
-        machine.sp = 0;
         executed = 0;
         counts = 0;
         std::srand(20240);
