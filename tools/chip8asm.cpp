@@ -14,46 +14,16 @@
 // e.g. "paddle + 1". Bytes may be written -128..255 (ADD V0, -1 adds 0xFF).
 // The program is placed at 0x200, where the machine loads and starts it.
 //
-// Instructions (X, Y registers V0-VF; nnn address 0-0xFFF; kk byte; n 0-15).
-// Only the instructions this machine decodes exist here:
-//
-//   CLS              00E0   clear the display
-//   RET              00EE   return from a subroutine
-//   JP nnn           1nnn   jump
-//   JP V0, nnn       Bnnn   jump to nnn + V0
-//   CALL nnn         2nnn   call a subroutine
-//   SE Vx, kk        3xkk   skip next if Vx = kk
-//   SE Vx, Vy        5xy0   skip next if Vx = Vy
-//   SNE Vx, kk       4xkk   skip next if Vx != kk
-//   SNE Vx, Vy       9xy0   skip next if Vx != Vy
-//   LD Vx, kk        6xkk
-//   LD Vx, Vy        8xy0
-//   LD I, nnn        Annn
-//   LD Vx, DT        Fx07   read the delay timer
-//   LD Vx, K         Fx0A   wait for a newly pressed key
-//   LD DT, Vx        Fx15   set the delay timer
-//   LD ST, Vx        Fx18   set the sound timer
-//   LD F, Vx         Fx29   I = address of the glyph of digit Vx
-//   LD B, Vx         Fx33   BCD of Vx at I, I+1, I+2
-//   LD [I], Vx       Fx55   store V0..Vx at I (I advances by x + 1)
-//   LD Vx, [I]       Fx65   load V0..Vx from I (I unchanged)
-//   ADD Vx, kk       7xkk   (VF untouched)
-//   ADD Vx, Vy       8xy4   VF = carry
-//   ADD I, Vx        Fx1E
-//   OR/AND/XOR Vx, Vy       8xy1 / 8xy2 / 8xy3
-//   SUB Vx, Vy       8xy5   Vx = Vx - Vy, VF = no borrow
-//   SHR Vx [, Vy]    8xy6   VF = bit shifted out
-//   SUBN Vx, Vy      8xy7   Vx = Vy - Vx, VF = no borrow
-//   SHL Vx [, Vy]    8xyE   VF = bit shifted out
-//   RND Vx, kk       Cxkk   Vx = random AND kk
-//   DRW Vx, Vy, n    Dxyn   draw n rows (0: 16 rows) from I, VF = collision
-//   SKP Vx           Ex9E   skip next if key Vx is held
-//   SKNP Vx          ExA1   skip next if key Vx is not held
+// The instructions are the forms this machine decodes, one row each in FORMS
+// below with its syntax (Vx, Vy registers V0-VF; nnn address 0-0xFFF; kk
+// byte; n 0-15) and its encoding.
 #include "chip8asm.h"
 
 #include <algorithm>
 #include <cctype>
 #include <sstream>
+
+#include "machine/machine.h"
 
 namespace {
 
@@ -122,12 +92,70 @@ int register_number(const std::string& s) {
     return -1;
 }
 
-const char* const MNEMONICS[] = {"CLS", "RET", "JP", "CALL", "SE", "SNE", "LD", "ADD", "OR",
-                                 "AND", "XOR", "SUB", "SHR", "SUBN", "SHL", "RND", "DRW",
-                                 "SKP", "SKNP"};
+// How a form's operands fill the bits its opcode leaves free. X and Y are
+// the first and second register operands, wherever they stand; the address,
+// byte or row count is the last operand.
+enum Fields {
+    NONE,      // the opcode alone
+    NNN,       // an address, 0-0xFFF
+    V0_NNN,    // the register must be V0, then an address
+    X,         // X in bits 8-11
+    X_KK,      // X, then a byte (-128..255)
+    X_Y,       // X, Y in bits 4-7
+    X_Y_N,     // X, Y, then a row count 0-15
+};
+
+// Operand letters: r register (V0-VF or an alias), v value, I, [ for [I],
+// D for DT, S for ST, K, F, B.
+struct Form {
+    const char* mnemonic;
+    const char* operands;
+    int opcode;
+    Fields fields;
+};
+
+// Every instruction form, in opcode order.
+const Form FORMS[] = {
+    {"CLS",  "",    0x00E0, NONE},    // CLS            clear the display
+    {"RET",  "",    0x00EE, NONE},    // RET            return from a subroutine
+    {"JP",   "v",   0x1000, NNN},     // JP nnn         jump
+    {"CALL", "v",   0x2000, NNN},     // CALL nnn       call a subroutine
+    {"SE",   "rv",  0x3000, X_KK},    // SE Vx, kk      skip next if Vx = kk
+    {"SNE",  "rv",  0x4000, X_KK},    // SNE Vx, kk     skip next if Vx != kk
+    {"SE",   "rr",  0x5000, X_Y},     // SE Vx, Vy      skip next if Vx = Vy
+    {"LD",   "rv",  0x6000, X_KK},    // LD Vx, kk
+    {"ADD",  "rv",  0x7000, X_KK},    // ADD Vx, kk     VF untouched
+    {"LD",   "rr",  0x8000, X_Y},     // LD Vx, Vy
+    {"OR",   "rr",  0x8001, X_Y},     // OR Vx, Vy
+    {"AND",  "rr",  0x8002, X_Y},     // AND Vx, Vy
+    {"XOR",  "rr",  0x8003, X_Y},     // XOR Vx, Vy
+    {"ADD",  "rr",  0x8004, X_Y},     // ADD Vx, Vy     VF = carry
+    {"SUB",  "rr",  0x8005, X_Y},     // SUB Vx, Vy     Vx = Vx - Vy, VF = no borrow
+    {"SHR",  "r",   0x8006, X},       // SHR Vx         VF = bit shifted out
+    {"SHR",  "rr",  0x8006, X_Y},     // SHR Vx, Vy     the same; Vy is not read
+    {"SUBN", "rr",  0x8007, X_Y},     // SUBN Vx, Vy    Vx = Vy - Vx, VF = no borrow
+    {"SHL",  "r",   0x800E, X},       // SHL Vx         VF = bit shifted out
+    {"SHL",  "rr",  0x800E, X_Y},     // SHL Vx, Vy     the same; Vy is not read
+    {"SNE",  "rr",  0x9000, X_Y},     // SNE Vx, Vy     skip next if Vx != Vy
+    {"LD",   "Iv",  0xA000, NNN},     // LD I, nnn
+    {"JP",   "rv",  0xB000, V0_NNN},  // JP V0, nnn     jump to nnn + V0
+    {"RND",  "rv",  0xC000, X_KK},    // RND Vx, kk     Vx = random AND kk
+    {"DRW",  "rrv", 0xD000, X_Y_N},   // DRW Vx, Vy, n  n rows (0: 16) from I, VF = collision
+    {"SKP",  "r",   0xE09E, X},       // SKP Vx         skip next if key Vx is held
+    {"SKNP", "r",   0xE0A1, X},       // SKNP Vx        skip next if key Vx is not held
+    {"LD",   "rD",  0xF007, X},       // LD Vx, DT      read the delay timer
+    {"LD",   "rK",  0xF00A, X},       // LD Vx, K       wait for a newly pressed key
+    {"LD",   "Dr",  0xF015, X},       // LD DT, Vx      set the delay timer
+    {"LD",   "Sr",  0xF018, X},       // LD ST, Vx      set the sound timer
+    {"ADD",  "Ir",  0xF01E, X},       // ADD I, Vx
+    {"LD",   "Fr",  0xF029, X},       // LD F, Vx       I = address of the glyph of digit Vx
+    {"LD",   "Br",  0xF033, X},       // LD B, Vx       BCD of Vx at I, I+1, I+2
+    {"LD",   "[r",  0xF055, X},       // LD [I], Vx     store V0..Vx at I (I advances by x + 1)
+    {"LD",   "r[",  0xF065, X},       // LD Vx, [I]     load V0..Vx from I (I unchanged)
+};
 
 bool is_mnemonic(const std::string& word) {
-    for (const char* m : MNEMONICS) if (upper(word) == m) return true;
+    for (const Form& form : FORMS) if (upper(word) == form.mnemonic) return true;
     return false;
 }
 
@@ -307,10 +335,40 @@ bool byte_of(Assembler& as, const Operand& op, int& out) {
     return true;
 }
 
-int xy(int high, int x, int y, int low) { return high << 12 | x << 8 | y << 4 | low; }
-int xkk(int high, int x, int kk) { return high << 12 | x << 8 | kk; }
+// The form's free bits from the operands; false (with an error) when a value
+// is out of range.
+bool fill_fields(Assembler& as, const Form& form, const std::vector<Operand>& ops, int& word) {
+    std::vector<int> regs;
+    for (const Operand& op : ops) if (op.kind == OP_REGISTER) regs.push_back(op.reg);
+    const int x = regs.size() > 0 ? regs[0] : 0;
+    const int y = regs.size() > 1 ? regs[1] : 0;
+    int value = 0;
+    switch (form.fields) {
+    case NONE: break;
+    case NNN:
+        if (!address_of(as, ops.back(), value)) return false;
+        break;
+    case V0_NNN:
+        if (x != 0) { as.fail("JP with a register jumps from V0 only"); return false; }
+        if (!address_of(as, ops.back(), value)) return false;
+        break;
+    case X: value = x << 8; break;
+    case X_KK:
+        if (!byte_of(as, ops.back(), value)) return false;
+        value |= x << 8;
+        break;
+    case X_Y: value = x << 8 | y << 4; break;
+    case X_Y_N:
+        if (!value_in(as, ops.back(), 0, 15, "row count", value)) return false;
+        value |= x << 8 | y << 4;
+        break;
+    }
+    word = form.opcode | value;
+    return true;
+}
 
-// Encodes one instruction; false (with an error) if no form fits.
+// Encodes one instruction with the form its mnemonic and operand kinds
+// select; false (with an error) if no form fits.
 bool encode(Assembler& as, const Statement& st, int& word) {
     std::vector<Operand> ops;
     std::string pattern;
@@ -323,61 +381,9 @@ bool encode(Assembler& as, const Statement& st, int& word) {
         pattern += kind_letter(ops.back().kind);
     }
     const std::string m = upper(st.word);
-    int x = ops.size() > 0 ? ops[0].reg : 0;
-    int y = ops.size() > 1 ? ops[1].reg : 0;
-    int n = 0;
-
-    if (m == "CLS" && pattern.empty()) { word = 0x00E0; return true; }
-    if (m == "RET" && pattern.empty()) { word = 0x00EE; return true; }
-    if (m == "JP" && pattern == "v") { if (!address_of(as, ops[0], n)) return false; word = 0x1000 | n; return true; }
-    if (m == "JP" && pattern == "rv") {
-        if (x != 0) { as.fail("JP with a register jumps from V0 only"); return false; }
-        if (!address_of(as, ops[1], n)) return false;
-        word = 0xB000 | n;
-        return true;
+    for (const Form& form : FORMS) {
+        if (m == form.mnemonic && pattern == form.operands) return fill_fields(as, form, ops, word);
     }
-    if (m == "CALL" && pattern == "v") { if (!address_of(as, ops[0], n)) return false; word = 0x2000 | n; return true; }
-    if ((m == "SE" || m == "SNE") && pattern == "rv") {
-        if (!byte_of(as, ops[1], n)) return false;
-        word = xkk(m == "SE" ? 0x3 : 0x4, x, n);
-        return true;
-    }
-    if ((m == "SE" || m == "SNE") && pattern == "rr") { word = xy(m == "SE" ? 0x5 : 0x9, x, y, 0); return true; }
-    if (m == "LD") {
-        if (pattern == "rv") { if (!byte_of(as, ops[1], n)) return false; word = xkk(0x6, x, n); return true; }
-        if (pattern == "rr") { word = xy(0x8, x, y, 0); return true; }
-        if (pattern == "Iv") { if (!address_of(as, ops[1], n)) return false; word = 0xA000 | n; return true; }
-        if (pattern == "rD") { word = xkk(0xF, x, 0x07); return true; }
-        if (pattern == "rK") { word = xkk(0xF, x, 0x0A); return true; }
-        if (pattern == "Dr") { word = xkk(0xF, y, 0x15); return true; }
-        if (pattern == "Sr") { word = xkk(0xF, y, 0x18); return true; }
-        if (pattern == "Fr") { word = xkk(0xF, y, 0x29); return true; }
-        if (pattern == "Br") { word = xkk(0xF, y, 0x33); return true; }
-        if (pattern == "[r") { word = xkk(0xF, y, 0x55); return true; }
-        if (pattern == "r[") { word = xkk(0xF, x, 0x65); return true; }
-    }
-    if (m == "ADD") {
-        if (pattern == "rv") { if (!byte_of(as, ops[1], n)) return false; word = xkk(0x7, x, n); return true; }
-        if (pattern == "rr") { word = xy(0x8, x, y, 0x4); return true; }
-        if (pattern == "Ir") { word = xkk(0xF, y, 0x1E); return true; }
-    }
-    static const std::map<std::string, int> aluOps = {{"OR", 0x1}, {"AND", 0x2}, {"XOR", 0x3},
-                                                      {"SUB", 0x5}, {"SUBN", 0x7}};
-    auto alu = aluOps.find(m);
-    if (alu != aluOps.end() && pattern == "rr") { word = xy(0x8, x, y, alu->second); return true; }
-    if ((m == "SHR" || m == "SHL") && (pattern == "r" || pattern == "rr")) {
-        word = xy(0x8, x, pattern == "rr" ? y : 0, m == "SHR" ? 0x6 : 0xE);
-        return true;
-    }
-    if (m == "RND" && pattern == "rv") { if (!byte_of(as, ops[1], n)) return false; word = xkk(0xC, x, n); return true; }
-    if (m == "DRW" && pattern == "rrv") {
-        if (!value_in(as, ops[2], 0, 15, "row count", n)) return false;
-        word = xy(0xD, x, y, n);
-        return true;
-    }
-    if (m == "SKP" && pattern == "r") { word = xkk(0xE, x, 0x9E); return true; }
-    if (m == "SKNP" && pattern == "r") { word = xkk(0xE, x, 0xA1); return true; }
-
     if (!is_mnemonic(m)) {
         as.fail("unknown instruction '" + st.word + "'");
         return false;
@@ -415,7 +421,7 @@ AsmResult assemble(const std::string& source) {
     // First pass: read every line, place it, define labels and constants.
     std::istringstream lines(source);
     std::string raw;
-    int address = ASM_ORIGIN;
+    int address = PROGRAM_START;
     while (std::getline(lines, raw)) {
         ++as.line;
         Statement st{as.line, "", "", false, {}, address};
@@ -426,7 +432,7 @@ AsmResult assemble(const std::string& source) {
         int size = upper(st.word) == "DB" ? static_cast<int>(st.operands.size()) : 2;
         if (upper(st.word) == "DB" && size == 0) as.fail("db needs at least one byte");
         address += size;
-        if (address - ASM_ORIGIN > ASM_MAX_IMAGE) as.fail("program does not fit below 0x1000");
+        if (address - PROGRAM_START > MAX_ROM_SIZE) as.fail("program does not fit below 0x1000");
         statements.push_back(st);
     }
 

@@ -7,16 +7,13 @@
 #include <string>
 #include <vector>
 
-constexpr int ASM_ORIGIN = 0x200;          // programs are loaded and start here
-constexpr int ASM_MAX_IMAGE = 0x1000 - ASM_ORIGIN;
-
 struct AsmError {
     int line;             // 1-based source line
     std::string message;
 };
 
 struct AsmResult {
-    std::vector<uint8_t> image;    // bytes for 0x200 onwards; empty when there are errors
+    std::vector<uint8_t> image;    // bytes for PROGRAM_START (0x200) onwards; empty when there are errors
     std::vector<AsmError> errors;  // in source order
     std::map<std::string, long> numbers;   // labels (addresses) and numeric constants
     std::map<std::string, int> registers;  // register aliases: name -> 0..15

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "chip8asm.h"
+#include "machine/machine.h"
 
 namespace {
 
@@ -142,11 +143,11 @@ TEST(AssemblerErrors, AllAreReportedInLineOrder) {
 
 TEST(AssemblerErrors, ProgramMustFitBelow0x1000) {
     std::string fits;
-    for (int i = 0; i < ASM_MAX_IMAGE / 2; i++) fits += "CLS\n";
-    EXPECT_EQ(assemble(fits).image.size(), static_cast<size_t>(ASM_MAX_IMAGE));
+    for (int i = 0; i < MAX_ROM_SIZE / 2; i++) fits += "CLS\n";
+    EXPECT_EQ(assemble(fits).image.size(), static_cast<size_t>(MAX_ROM_SIZE));
     std::vector<AsmError> errors = errors_of(fits + "CLS\n");
     ASSERT_FALSE(errors.empty());
-    EXPECT_EQ(errors[0].line, ASM_MAX_IMAGE / 2 + 1);
+    EXPECT_EQ(errors[0].line, MAX_ROM_SIZE / 2 + 1);
 }
 
 // The command line: a bad source names the file and line, exits non-zero and
