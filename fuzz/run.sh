@@ -9,12 +9,9 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-120}"
 build="$top/build-fuzz"
-werror=OFF
-if [ "${CI:-}" = "true" ]; then werror=ON; fi
 
-CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVOSTRELINA_FUZZ=ON -DVOSTRELINA_TESTS=OFF -DVOSTRELINA_WERROR=$werror > /dev/null
-cmake --build "$build" -j2 --target fuzz_frames
+# The fuzz preset: clang++, VOSTRELINA_FUZZ, in build-fuzz/.
+(cd "$top" && cmake --preset fuzz > /dev/null && cmake --build --preset fuzz)
 
 mkdir -p "$build/corpus" "$build/findings"
 cd "$build"

@@ -10,10 +10,10 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="$top/build-bench"
-bash "$top/scripts/setup.sh" test  # Google Benchmark, Xvfb, xdpyinfo
+bash "$top/scripts/setup.sh" bench  # Google Benchmark, Xvfb, xdpyinfo
 
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build "$build" -j2 --target vostrelina_bench vostrelina > /dev/null
+# The bench preset: Release, the benchmarks without the tests, in build-bench/.
+(cd "$top" && cmake --preset bench > /dev/null && cmake --build --preset bench > /dev/null)
 
 # The private Xvfb of the real-window tests (start_xvfb), and their clean-up
 # of it on exit.

@@ -5,13 +5,11 @@
 # executable.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$top/scripts/setup.sh"
-# No tests: GoogleTest is installed only by test.sh, and the tests' CMake
-# files need it even when only the program is built.
-# The same build type as the test command, which shares this folder, so
-# running one after the other rebuilds nothing.
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=OFF > /dev/null
-cmake --build "$top/build" -j"$(nproc)" --target vostrelina
+bash "$top/scripts/setup.sh" run
+# The run preset: neither tests nor benchmarks, so neither GoogleTest nor
+# Google Benchmark is needed. It shares build/ and its build type with the dev
+# preset of the test command, so running one after the other rebuilds nothing.
+(cd "$top" && cmake --preset run > /dev/null && cmake --build --preset run -j"$(nproc)")
 if [ $# -eq 0 ]; then
     cd "$top/build"
     exec ./vostrelina

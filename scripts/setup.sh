@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
-# Installs what building (and, with "test", testing) needs on Debian 12.
+# Installs on Debian 12 what one command needs, named by its argument:
+#   run      building and playing (scripts/run.sh; the default)
+#   dev      the everyday build with its tests (cmake --preset dev)
+#   test     every test (scripts/test.sh)
+#   bench    the benchmarks (scripts/bench.sh)
+#   windows  the Windows build (windows/build.sh)
 # Quick when everything is there: it asks dpkg first and only calls apt-get
 # for packages that are missing, with one apt-get update before installing.
 set -euo pipefail
 
-# Google Benchmark too: the benchmarks in bench/ are built with everything else.
-build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-freefont-ttf libbenchmark-dev"
-# Tests: GoogleTest/GoogleMock, a headless X server with
-# keyboard injection, screenshots (ImageMagick) and window inspection (x11-utils),
-# Xlib for the small window-closing helper, clang for the second compiler and,
-# with its sanitizer and libFuzzer runtimes, the sanitizer build and the fuzzer;
-# strace to see that the program writes no file; ps (procps, absent from
-# minimal images) for waiting on the program.
-test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick x11-utils libx11-dev clang libclang-rt-14-dev strace procps"
+# The program: compiler, CMake, SDL 1.2, SDL_ttf and the font. No test or
+# benchmark library: the run command builds neither.
+build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-freefont-ttf"
+# The tests' build: GoogleTest/GoogleMock, Google Benchmark (the benchmarks'
+# yardstick tests are among the tests), Xlib for the small window-closing
+# helper.
+dev_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev libx11-dev"
+# The rest of the full test run: a headless X server with keyboard injection,
+# screenshots (ImageMagick) and window inspection (x11-utils), clang for the
+# second compiler and, with its sanitizer and libFuzzer runtimes, the
+# sanitizer build and the fuzzer; strace to see that the program writes no
+# file; ps (procps, absent from minimal images) for waiting on the program.
+test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev strace procps"
+# The benchmarks: Google Benchmark, and a private Xvfb (xdpyinfo from
+# x11-utils) for their run under the X11 driver.
+bench_packages="libbenchmark-dev xvfb xauth x11-utils"
 # The Windows build (windows/build.sh, "windows"): the mingw-w64 cross
 # compilers, dpkg-dev and file for apt-get source and libtool, zip for its
 # archive and unzip to check it; Wine to run it,
@@ -21,9 +33,15 @@ test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagi
 # FreeFont family the only fonts, tesseract misreads the box's text.
 windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core"
 
-wanted="$build_packages"
-if [ "${1:-}" = "test" ]; then wanted="$wanted $test_packages"; fi
-if [ "${1:-}" = "windows" ]; then wanted="$wanted $windows_packages"; fi
+case "${1:-run}" in
+run) wanted="$build_packages" ;;
+dev) wanted="$build_packages $dev_packages" ;;
+test) wanted="$build_packages $dev_packages $test_packages" ;;
+bench) wanted="$build_packages $bench_packages" ;;
+windows) wanted="$build_packages $windows_packages" ;;
+*) echo "usage: setup.sh [run|dev|test|bench|windows]" >&2; exit 2 ;;
+esac
+if [ "${SETUP_LIST:-}" = 1 ]; then echo "$wanted"; exit 0; fi
 
 missing=""
 for package in $wanted; do

@@ -21,17 +21,11 @@ done
 [ -d "$top/build-windows/dist" ] && windows=yes
 
 bash "$top/scripts/setup.sh" test
-# Configured as scripts/test.sh configures them (warnings as errors under CI
-# there too), so both commands share the folders and neither rebuilds the
-# other's work.
-werror=OFF
-if [ "${CI:-}" = "true" ]; then werror=ON; fi
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=ON \
-    -DVOSTRELINA_WERROR=$werror > /dev/null
-cmake --build "$top/build" -j"$(nproc)"
-cmake -S "$top" -B "$top/build-asan" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=Debug -DVOSTRELINA_SANITIZE=ON -DVOSTRELINA_WERROR=$werror > /dev/null
-cmake --build "$top/build-asan" -j2
+# Configured as scripts/test.sh configures them (the dev and asan presets,
+# warnings as errors under CI there too), so both commands share the folders
+# and neither rebuilds the other's work.
+(cd "$top" && cmake --preset dev > /dev/null && cmake --build --preset dev -j"$(nproc)" &&
+    cmake --preset asan > /dev/null && cmake --build --preset asan)
 if [ "$windows" = yes ]; then bash "$top/windows/build.sh"; fi
 
 # One busy loop per core for the whole run, ended with the script.

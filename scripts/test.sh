@@ -1,28 +1,26 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: unit tests, the dummy-driver SDL tests
-# and the real-window tests under Xvfb, all through ctest; then the same suites
-# under the sanitizers, and two minutes of fuzzing.
+# The full gate. Builds everything and runs every test: unit tests, the
+# dummy-driver SDL tests and the real-window tests under Xvfb, all through
+# ctest; then the same suites under the sanitizers, two minutes of fuzzing,
+# and the Windows build under Wine. The presets are in CMakePresets.json;
+# with CI=true in the environment, warnings are errors.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh" test
-werror=OFF
-if [ "${CI:-}" = "true" ]; then werror=ON; fi
+cd "$top"
 
-# Tests ON explicitly: run.sh configures the same folder without them.
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=ON \
-    -DVOSTRELINA_WERROR=$werror > /dev/null
-cmake --build "$top/build" -j"$(nproc)"
-(cd "$top/build" && ctest --output-on-failure -j2)
+# The dev preset turns the tests on: run.sh configures the same folder without.
+cmake --preset dev > /dev/null
+cmake --build --preset dev -j"$(nproc)"
+ctest --preset full
 
 # The same suites built with clang++ under AddressSanitizer and
 # UndefinedBehaviorSanitizer: any report aborts its test and fails the run.
-# LeakSanitizer ignores only leaks made inside libraries (see the file).
-cmake -S "$top" -B "$top/build-asan" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=Debug -DVOSTRELINA_SANITIZE=ON -DVOSTRELINA_WERROR=$werror > /dev/null
-cmake --build "$top/build-asan" -j2
-(cd "$top/build-asan" &&
-    LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure -j2)
+# LeakSanitizer ignores only leaks made inside libraries (see
+# tests/sanitizers/lsan.supp, named by the asan test preset).
+cmake --preset asan > /dev/null
+cmake --build --preset asan
+ctest --preset asan
 
 # Two minutes of fuzzing from the committed seeds: any finding fails the run.
 bash "$top/fuzz/run.sh" 120

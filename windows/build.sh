@@ -255,7 +255,7 @@ if [ "${CI:-}" = "true" ]; then werror=ON; fi
 echo "Building vostrelina.exe"
 step configure-vostrelina cmake -S "$top" -B "$out/program" \
     -DCMAKE_TOOLCHAIN_FILE="$top/windows/mingw-w64.cmake" -DVOSTRELINA_WINDOWS_PREFIX="$prefix" \
-    -DCMAKE_BUILD_TYPE=Release -DVOSTRELINA_TESTS=OFF -DVOSTRELINA_WERROR=$werror
+    -DCMAKE_BUILD_TYPE=Release -DVOSTRELINA_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=$werror
 step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina
 
 rm -rf "$dist"
