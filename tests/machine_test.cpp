@@ -43,6 +43,34 @@ TEST_F(MachineStartTest, GlyphsAreThisMachinesOwnShapes) {
     for (int a = 0x50; a < MEMORY_SIZE; a++) ASSERT_EQ(machine.memory[a], 0) << a;
 }
 
+// What a run or an earlier test left is gone, but the glyphs and the key
+// table, which only the window's opening writes.
+TEST_F(MachineStartTest, ResetToStartUpClearsAllButGlyphsAndKeyTable) {
+    machine.memory[0x200] = 0x60;
+    machine.V[3] = 9;
+    machine.I = 0x123;
+    machine.delayTimer = 4;
+    machine.soundTimer = 5;
+    machine.pc = 0x345;
+    machine.sp = 2;
+    machine.stack[1] = 0x222;
+    machine.display[7] = 1;
+    input.keyCodes[KEYPAD_FIRST_SLOT] = 'v';
+    press_key(3);
+    input.mouse[1] = {1, 1};
+    input.wheelUpNew = input.wheelDownNew = 1;
+    reset_to_start_up();
+
+    MachineState fresh = MachineState();
+    std::memcpy(fresh.memory, machine.memory, 0x50);  // the glyphs, checked above
+    fresh.pc = PROGRAM_START;
+    EXPECT_TRUE(same_state(machine, fresh));
+    EXPECT_EQ(machine.memory[0], 0x60);
+    InputState cleared = InputState();
+    cleared.keyCodes[KEYPAD_FIRST_SLOT] = 'v';
+    EXPECT_EQ(std::memcmp(&input, &cleared, sizeof input), 0);
+}
+
 class RomFileTest : public MachineTest {
 protected:
     std::string path;
