@@ -24,6 +24,9 @@ cmake --build "$top/build-asan" -j2
     LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j2)
 
+# The Debian package: built twice, checked, and run unpacked as installed.
+BUILD_DIR="$top/build" bash "$top/tests/package/package_test.sh"
+
 # Two minutes of fuzzing from the committed seeds: any finding fails the run.
 bash "$top/fuzz/run.sh" 120
 

@@ -26,6 +26,14 @@ echo "ok: built $deb"
 lintian --fail-on error,warning "$deb" >"$WORK_DIR/lintian" 2>&1 || { cat "$WORK_DIR/lintian" >&2; fail "lintian"; }
 echo "ok: lintian reports no error and no warning"
 
+# Unpacked where the checks below look; no file may name the folder it
+# was built in.
+root="$WORK_DIR/root"
+dpkg-deb -x "$deb" "$root"
+if grep -r -l -a -F "$top/build-package" "$root" >&2; then
+    fail "the build folder is named in these files"
+fi
+
 # Reproducible: nothing of the build folder, the time or the user's settings.
 second=$( (umask 002; TZ=Pacific/Kiritimati build_package second "$WORK_DIR/elsewhere/deeper" "$WORK_DIR/dist") )
 first_sum=$(sha256sum < "$deb" | cut -d' ' -f1)
@@ -34,11 +42,6 @@ echo "sha256 $first_sum (build-package/), $second_sum (elsewhere)"
 [ "$first_sum" = "$second_sum" ] || fail "two builds of the same tree differ"
 echo "ok: two builds are byte-identical"
 
-root="$WORK_DIR/root"
-dpkg-deb -x "$deb" "$root"
-if grep -r -l -a -F -e "$top/build-package" -e "$WORK_DIR/elsewhere" "$root" >&2; then
-    fail "the build folder is named in these files"
-fi
 dpkg-deb -f "$deb" Depends | grep -q 'libsdl1.2debian.*fonts-freefont-ttf' ||
     fail "Depends lacks the computed libraries or the font: $(dpkg-deb -f "$deb" Depends)"
 entry="$root/usr/share/applications/$entry_id"
@@ -74,7 +77,7 @@ got=$(plain_session xdg-mime query default "$rom_type")
 echo "ok: .ch8 and .c8 files are $rom_type, opened with $entry_id"
 
 # Starts the unpacked package's program as its desktop entry says: the Exec
-# command, with %f the file given if any, in the Path folder, both taken
+# command, with %f (or %F, %u, %U) the file given if any, in the Path folder, both taken
 # inside the unpacked tree.
 start_entry() {
     local file="${1:-}" exec_line path word command=()
@@ -82,7 +85,7 @@ start_entry() {
     path=$(sed -n 's/^Path=//p' "$entry")
     for word in $exec_line; do
         case "$word" in
-        %f) [ -n "$file" ] && command+=("$file") ;;
+        %[fFuU]) [ -n "$file" ] && command+=("$file") ;;  # one local file
         %*) ;;
         *) command+=("$word") ;;
         esac
