@@ -21,11 +21,12 @@ test_packages="googletest libgtest-dev libgmock-dev xvfb xauth xdotool imagemagi
 windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file wine wine64 tesseract-ocr fonts-dejavu-core"
 
 # The Debian package (scripts/package.sh, "package"): Debian's packaging
-# tools, rsvg-convert to draw the PNG icons, git to list the source, and what
-# the package test checks with: lintian, the desktop entry and AppStream
-# validators, the shared MIME database and xdg-mime, which reads it through
-# File::MimeInfo's mimetype (only a Recommends of xdg-utils).
-package_packages="debhelper dpkg-dev librsvg2-bin git lintian desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl"
+# tools (dpkg-buildpackage wants build-essential itself), rsvg-convert to draw
+# the PNG icons, git to list the source, and what the package test checks
+# with: lintian, the desktop entry and AppStream validators, the shared MIME
+# database and xdg-mime, which reads it through File::MimeInfo's mimetype
+# (only a Recommends of xdg-utils).
+package_packages="build-essential debhelper dpkg-dev librsvg2-bin git lintian desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl"
 
 wanted="$build_packages"
 if [ "${1:-}" = "test" ]; then wanted="$wanted $test_packages"; fi
