@@ -24,7 +24,8 @@ deb="vostrelina_${version}_$(dpkg-architecture -q DEB_HOST_ARCH).deb"
 
 rm -rf "$build"
 mkdir -p "$build/$source_dir" "$out"
-git -C "$top" ls-files -z --cached --others --exclude-standard |
+# safe.directory: a checkout owned by another user (CI as root) is still read.
+git -c safe.directory="$top" -C "$top" ls-files -z --cached --others --exclude-standard |
     while IFS= read -r -d '' file; do
         [ -e "$top/$file" ] && printf '%s\0' "$file"  # deleted but not yet committed
     done |
