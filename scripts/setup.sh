@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs on Debian 12 what one command needs, named by its argument:
+# Installs on Debian 12 what the commands named as arguments need:
 #   run      building and playing (scripts/run.sh; the default)
 #   dev      the everyday build with its tests (cmake --preset dev)
 #   test     every test (scripts/test.sh)
 #   bench    the benchmarks (scripts/bench.sh)
 #   windows  the Windows build (windows/build.sh)
+#   package  the Debian package (scripts/package.sh)
 # Quick when everything is there: it asks dpkg first and only calls apt-get
 # for packages that are missing, with one apt-get update before installing.
 set -euo pipefail
@@ -33,14 +34,28 @@ bench_packages="libbenchmark-dev xvfb xauth x11-utils"
 # FreeFont family the only fonts, tesseract misreads the box's text.
 windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core"
 
-case "${1:-run}" in
-run) wanted="$build_packages" ;;
-dev) wanted="$build_packages $dev_packages" ;;
-test) wanted="$build_packages $dev_packages $test_packages" ;;
-bench) wanted="$build_packages $bench_packages" ;;
-windows) wanted="$build_packages $windows_packages" ;;
-*) echo "usage: setup.sh [run|dev|test|bench|windows]" >&2; exit 2 ;;
-esac
+# The Debian package (scripts/package.sh, "package"): Debian's packaging
+# tools (dpkg-buildpackage wants build-essential itself), rsvg-convert to draw
+# the PNG icons, git to list the source, and what the package test checks
+# with: lintian, the desktop entry and AppStream validators, the shared MIME
+# database and xdg-mime, which reads it through File::MimeInfo's mimetype
+# (only a Recommends of xdg-utils).
+package_packages="build-essential debhelper dpkg-dev librsvg2-bin git lintian desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl"
+
+# Several commands' groups may be named at once, so that a command that needs
+# them all (the test command) updates the package lists only once.
+wanted="$build_packages"
+for command in "${@:-run}"; do
+    case "$command" in
+    run) ;;
+    dev) wanted="$wanted $dev_packages" ;;
+    test) wanted="$wanted $dev_packages $test_packages" ;;
+    bench) wanted="$wanted $bench_packages" ;;
+    windows) wanted="$wanted $windows_packages" ;;
+    package) wanted="$wanted $package_packages" ;;
+    *) echo "usage: setup.sh [run|dev|test|bench|windows|package]..." >&2; exit 2 ;;
+    esac
+done
 if [ "${SETUP_LIST:-}" = 1 ]; then echo "$wanted"; exit 0; fi
 
 missing=""

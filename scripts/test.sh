@@ -6,7 +6,8 @@
 # with CI=true in the environment, warnings are errors.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$top/scripts/setup.sh" test
+# Everything the whole run needs, with one update of the package lists.
+bash "$top/scripts/setup.sh" test package windows
 cd "$top"
 
 # The dev preset turns the tests on: run.sh configures the same folder without.
@@ -21,6 +22,9 @@ ctest --preset full
 cmake --preset asan > /dev/null
 cmake --build --preset asan
 ctest --preset asan
+
+# The Debian package: built twice, checked, and run unpacked as installed.
+BUILD_DIR="$top/build" bash "$top/tests/package/package_test.sh"
 
 # Two minutes of fuzzing from the committed seeds: any finding fails the run.
 bash "$top/fuzz/run.sh" 120
