@@ -32,6 +32,8 @@ struct Tick {
     int leftY, rightY;           // paddles' top rows
     int leftScore, rightScore;
     long counts;                 // delay-timer counts since the start
+    long lateFrames;             // frames the timer sat at 0 when it could have counted
+    long work;                   // instructions from the tick's start to its wait
 };
 
 constexpr int KEY_LEFT_UP = 0x1, KEY_LEFT_DOWN = 0x4, KEY_RIGHT_UP = 0xC, KEY_RIGHT_DOWN = 0xD;
@@ -52,6 +54,8 @@ protected:
         machine.sp = 0;
         executed = 0;
         counts = 0;
+        lastCountMs = 0;
+        lateFrames = 0;
         std::srand(20240);
         wandering.seed(7);
     }
@@ -59,14 +63,22 @@ protected:
     static long number(const char* name) { return source.numbers.at(name); }
     static int reg(const char* name) { return machine.V[source.registers.at(name)]; }
     static int direction(int value) { return value == 0xFF ? -1 : value; }
+    // The scores live in memory, left then right.
+    static int score(int side) { return machine.memory[number("scores") + side]; }
     static uint8_t cell(int x, int y) { return machine.display[display_index(x, y)]; }
     static void hold(int key, bool held) { input.keyHeld[KEYPAD_FIRST_SLOT + key] = held; }
 
-    // How many instructions run per delay-timer count: 50 stands for about 4500
-    // frames a second, 1 for frames slower than 11 ms.
-    int instructionsPerCount = 50;
+    // Frames come every frameNanos; the delay timer counts as the frame loop
+    // counts it: at most once a frame, after the instruction, on the first
+    // frame whose whole-millisecond clock is more than 10 ms past the last
+    // count, and not while it reads 0 (so the last count's time stays put).
+    long frameNanos = nanos_per_frame(4500);
     long executed = 0;
     long counts = 0;
+    long lastCountMs = 0;
+    long lateFrames = 0;
+
+    static long nanos_per_frame(long framesPerSecond) { return 1000000000L / framesPerSecond; }
 
     // One frame: one instruction, then the timer's clock. False, with a
     // failure, when the game stalls or strays.
@@ -87,29 +99,38 @@ protected:
             ADD_FAILURE() << "stack depth " << machine.sp;
             return false;
         }
-        if (executed % instructionsPerCount == 0 && machine.delayTimer > 0) {
+        const long nowMs = executed * frameNanos / 1000000;
+        if (machine.delayTimer > 0 && nowMs - lastCountMs > 10) {
             --machine.delayTimer;
             ++counts;
+            lastCountMs = nowMs;
+        } else if (machine.delayTimer == 0 && nowMs - lastCountMs > 10) {
+            ++lateFrames;   // the game has not set the timer again in time
         }
         return true;
     }
 
     Tick now() const {
         return {reg("ballX"), reg("ballY"), direction(reg("ballDX")), direction(reg("ballDY")),
-                reg("leftY"), reg("rightY"), reg("leftScore"), reg("rightScore"), counts};
+                reg("leftY"), reg("rightY"), score(0), score(1), counts, lateFrames, 0};
     }
 
     // Runs until n ticks have begun (or the game waits for a key), calling
     // beforeTick at each. A tick begins at the step label, where the tick's
     // wait for the delay timer has just ended.
     std::vector<Tick> run_ticks(long n, const std::function<void(const Tick&)>& beforeTick = {}) {
-        const long step = number("step");
+        const long step = number("step"), wait = number("tick");
         std::vector<Tick> ticks;
-        long waited = 0;
+        long waited = 0, started = -1;
         while (static_cast<long>(ticks.size()) < n && waited < 1000) {
             if (machine.pc == step) {
                 ticks.push_back(now());
+                started = executed;
                 if (beforeTick) beforeTick(ticks.back());
+            }
+            if (machine.pc == wait && started >= 0) {
+                ticks.back().work = executed - started;
+                started = -1;
             }
             const uint16_t previous = machine.pc;
             if (!frame()) break;
@@ -140,7 +161,7 @@ protected:
             if (beforeTick) beforeTick(t);
         });
         const long win = number("WIN_SCORE");
-        EXPECT_TRUE(reg("leftScore") == win || reg("rightScore") == win) << "the game did not end";
+        EXPECT_TRUE(score(0) == win || score(1) == win) << "the game did not end";
         return ticks;
     }
 
@@ -150,6 +171,24 @@ protected:
         hold(KEY_LEFT_DOWN, t.ballY > t.leftY + 3);
         hold(KEY_RIGHT_UP, t.ballY < t.rightY + 2);
         hold(KEY_RIGHT_DOWN, t.ballY > t.rightY + 3);
+    }
+
+    // Players who move only to meet the ball: while it comes towards a
+    // paddle, that paddle goes to the row where the ball will reach its side
+    // (the bounces off the edges worked out) and stops there; the other
+    // paddle stays put. Most rallies go on and speed up, and the paddles
+    // move about as often as a person's do.
+    static void goalkeepers(const Tick& t) {
+        const long hitX = t.dx > 0 ? number("RIGHT_HIT_X") : number("LEFT_HIT_X");
+        long y = t.ballY + t.dy * std::labs(hitX - t.ballX);
+        y = ((y % 62) + 62) % 62;          // unfolded: the ball turns at rows 0 and 31
+        if (y > 31) y = 62 - y;
+        const long top = t.dx > 0 ? t.rightY : t.leftY;
+        const bool up = y < top + 1, down = y > top + 4;
+        hold(KEY_LEFT_UP, t.dx < 0 && up);
+        hold(KEY_LEFT_DOWN, t.dx < 0 && down);
+        hold(KEY_RIGHT_UP, t.dx > 0 && up);
+        hold(KEY_RIGHT_DOWN, t.dx > 0 && down);
     }
 
     // Rows lit in display column x.
@@ -333,7 +372,7 @@ TEST_F(Pong2Test, MissedBallScoresAndIsServedAgain) {
         EXPECT_GE(b.counts - a.counts, number("SERVE_PAUSE"));
     }
     // Every point but the winning one, which ends the game instead of a serve.
-    EXPECT_EQ(points, reg("leftScore") + reg("rightScore") - 1);
+    EXPECT_EQ(points, score(0) + score(1) - 1);
 }
 
 TEST_F(Pong2Test, ScoresAreDrawnWithTheDigitGlyphs) {
@@ -350,13 +389,17 @@ TEST_F(Pong2Test, ScoresAreDrawnWithTheDigitGlyphs) {
     }
 }
 
-// The pace is set by the delay timer: the same number of timer counts per
-// tick whether frames come at about 4500 or 90000 a second, shorter once a
-// rally has sped up; with frames slower than the timer the game still runs.
+// The pace is set by the delay timer: a tick lasts TICK_SLOW counts, TICK_FAST
+// once a rally has sped up, whatever the frame rate. Counts per tick alone
+// cannot show a game that falls behind, since the timer simply waits at 0
+// for it; late frames (frames where the timer could have counted but the
+// game had not set it again) do. With the players chasing the ball, paddles
+// move nearly every tick, and frames at 4500 or 90000 a second leave the
+// game never late. With frames slower than the timer the game still runs.
 TEST_F(Pong2Test, PaceFollowsTheDelayTimerNotTheFrameRate) {
-    for (int perCount : {50, 1000}) {
+    for (long perSecond : {4500L, 90000L}) {
         SetUp();
-        instructionsPerCount = perCount;
+        frameNanos = nanos_per_frame(perSecond);
         std::vector<Tick> ticks = run_ticks(400, autopilot);
         ASSERT_EQ(ticks.size(), 400u);
         // A tick's length is chosen as it begins, from the paddle hits of the
@@ -366,17 +409,59 @@ TEST_F(Pong2Test, PaceFollowsTheDelayTimerNotTheFrameRate) {
             const Tick &a = ticks[i - 1], &b = ticks[i];
             if (!same_point(a, b)) { hits = 0; continue; }
             long expected = hits >= number("SPEED_UP_HITS") ? number("TICK_FAST") : number("TICK_SLOW");
-            EXPECT_EQ(b.counts - a.counts, expected) << perCount << " instructions per count, tick " << i;
+            EXPECT_EQ(b.counts - a.counts, expected) << perSecond << " frames a second, tick " << i;
+            EXPECT_EQ(b.lateFrames, a.lateFrames) << perSecond << " frames a second, tick " << i;
             if (expected == number("TICK_FAST")) fast++;
             if (b.dx != a.dx) hits++;
         }
-        EXPECT_GT(fast, 50) << perCount << ": rallies never sped up";
+        EXPECT_GT(fast, 50) << perSecond << ": rallies never sped up";
     }
     SetUp();
-    instructionsPerCount = 1;
+    frameNanos = nanos_per_frame(60);
     std::vector<Tick> ticks = run_ticks(100);
     ASSERT_EQ(ticks.size(), 100u);
     EXPECT_NE(ticks[99].ballX, ticks[0].ballX);
+}
+
+// Slower frames are where the tick's length in instructions shows: at 800
+// frames a second the timer counts every 9 frames, so a slow tick has 27
+// frames and a fast one 18 for its work and its wait. A tick where no key is
+// held and the ball meets nothing does 12 instructions before it waits
+// again (2 more read and test the timer), so a whole game of players who
+// leave their paddles be (serves, bounces, hits on the still paddles and
+// points) is never late there, nor are rallies sped up by players who move
+// to meet the ball at 1500, the frame rates the README gives.
+TEST_F(Pong2Test, KeepsFullPaceDownToTheFrameRatesTheReadmeGives) {
+    frameNanos = nanos_per_frame(800);
+    std::vector<Tick> ticks = run_ticks(100000);
+    EXPECT_TRUE(score(0) == number("WIN_SCORE") || score(1) == number("WIN_SCORE")) << "the game did not end";
+    int plain = 0;
+    for (size_t i = 1; i + 1 < ticks.size(); i++) {
+        const Tick &a = ticks[i - 1], &b = ticks[i], &after = ticks[i + 1];
+        if (!same_point(a, b) || !same_point(b, after)) continue;
+        EXPECT_EQ(b.lateFrames, a.lateFrames) << "800 frames a second, tick " << i;
+        // b's ball moved to after's place; it met nothing there.
+        bool meets = after.ballY == 0 || after.ballY == 31 || after.ballX == number("LEFT_HIT_X") ||
+                     after.ballX == number("RIGHT_HIT_X") || after.ballX == 0 || after.ballX == 63;
+        if (meets) continue;
+        plain++;
+        EXPECT_LE(b.work, 12) << "tick " << i;
+    }
+    EXPECT_GT(plain, 100);
+
+    SetUp();
+    frameNanos = nanos_per_frame(1500);
+    ticks = run_ticks(2000, goalkeepers);
+    ASSERT_EQ(ticks.size(), 2000u);
+    int fast = 0, hits = 0;
+    for (size_t i = 1; i < ticks.size(); i++) {
+        const Tick &a = ticks[i - 1], &b = ticks[i];
+        if (!same_point(a, b)) { hits = 0; continue; }
+        EXPECT_EQ(b.lateFrames, a.lateFrames) << "1500 frames a second, tick " << i;
+        if (hits >= number("SPEED_UP_HITS")) fast++;
+        if (b.dx != a.dx) hits++;
+    }
+    EXPECT_GT(fast, 1000) << "rallies never sped up";
 }
 
 // Either player can win: games with a few seeds see both.
@@ -386,8 +471,8 @@ TEST_F(Pong2Test, EitherPlayerCanWin) {
         SetUp();
         std::srand(seed);
         run_game();
-        leftWon |= reg("leftScore") == number("WIN_SCORE");
-        rightWon |= reg("rightScore") == number("WIN_SCORE");
+        leftWon |= score(0) == number("WIN_SCORE");
+        rightWon |= score(1) == number("WIN_SCORE");
     }
     EXPECT_TRUE(leftWon);
     EXPECT_TRUE(rightWon);
