@@ -501,3 +501,33 @@ TEST_F(Pong2Test, GameOverWaitsForAKeyThenStartsAfresh) {
     EXPECT_EQ(ticks[0].rightScore, 0);
     EXPECT_TRUE(shows_digit(0, number("LEFT_SCORE_X"), number("SCORE_Y")));
 }
+
+// Not a check: prints the pace the game keeps at a range of frame rates, for
+// players who leave the paddles be, move to meet the ball, or chase it every
+// tick (the README's figures come from here). Run it with
+//   build/tests/pong2/pong2_tests --gtest_also_run_disabled_tests --gtest_filter='*PaceTable'
+TEST_F(Pong2Test, DISABLED_PaceTable) {
+    const char* names[] = {"paddles left alone", "moving to meet the ball", "chasing the ball"};
+    for (int players = 0; players < 3; players++) {
+        std::printf("%s\n", names[players]);
+        for (long perSecond : {400L, 500L, 600L, 700L, 800L, 1000L, 1200L, 1500L, 90000L}) {
+            SetUp();
+            frameNanos = nanos_per_frame(perSecond);
+            std::vector<Tick> ticks = players == 0   ? run_ticks(3000)
+                                      : players == 1 ? run_ticks(3000, goalkeepers)
+                                                     : run_ticks(3000, autopilot);
+            // Within each point, the frames the ticks should have taken (the
+            // timer counts every framesPerCount frames) against the late ones.
+            long framesPerCount = 1;
+            while ((framesPerCount * frameNanos) / 1000000 <= 10) framesPerCount++;
+            long ideal = 0, late = 0;
+            for (size_t i = 1; i < ticks.size(); i++) {
+                if (!same_point(ticks[i - 1], ticks[i])) continue;
+                ideal += (ticks[i].counts - ticks[i - 1].counts) * framesPerCount;
+                late += ticks[i].lateFrames - ticks[i - 1].lateFrames;
+            }
+            std::printf("  %6ld frames a second: %5.1f %% of the pace, %zu ticks\n", perSecond,
+                        100.0 * static_cast<double>(ideal) / static_cast<double>(ideal + late), ticks.size());
+        }
+    }
+}
