@@ -65,10 +65,11 @@ ball_in_play() {
         END { exit found ? 0 : 1 }'
 }
 
-# Grabs window $1 as $2 until ball_in_play holds for grid ($3, $4, $5).
+# Grabs window $1 as $2 until ball_in_play holds for grid ($3, $4, $5), for
+# 20 seconds at most (the ball crosses the court in two).
 grab_ball_in_play() {
-    local i
-    for i in $(seq 100); do
+    local deadline=$((SECONDS + 20))
+    while [ "$SECONDS" -lt "$deadline" ]; do
         grab "$1" "$2"
         ball_in_play "$2" "$3" "$4" "$5" && return 0
         sleep 0.1
