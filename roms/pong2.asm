@@ -28,7 +28,7 @@
 ; once there, not every tick. A paddle moves with one sprite that switches
 ; its two end rows, and the scores live in memory, which frees the registers
 ; for all this. A paddle hit still costs some 25 instructions in its tick.
-
+;
 ; Drawing. Everything is drawn with XOR sprites, so a sprite drawn twice at the
 ; same place is gone again: to move something we draw it at its old place
 ; (erasing it), change its position and draw it again. Where the ball crosses
@@ -36,7 +36,8 @@
 ; found from positions, not from VF, so the net and the scores never deflect
 ; the ball.
 ;
-; Outside new_game, draw_net and draw_scores, I always points at the ends
+; Outside new_game and the helpers that draw or keep the scores and the net,
+; I always points at the ends
 ; sprite, which is both the ball (its first row) and a paddle's move, so the
 ; tick never has to load I.
 
