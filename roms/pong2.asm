@@ -37,9 +37,8 @@
 ; the ball.
 ;
 ; Outside new_game and the helpers that draw or keep the scores and the net,
-; I always points at the ends
-; sprite, which is both the ball (its first row) and a paddle's move, so the
-; tick never has to load I.
+; I always points at the ends sprite, which is both the ball (its first row)
+; and a paddle's move, so the tick never has to load I.
 
 ; ---- Layout of the 64 x 32 display ----------------------------------------
 LEFT_X        equ 1                ; column of the left paddle
