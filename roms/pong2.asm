@@ -63,6 +63,10 @@ TICK_FAST     equ 2                ; the same late in a rally (about 22 ms)
 SPEED_UP_HITS equ 4                ; paddle hits in a rally before it speeds up
 SERVE_PAUSE   equ 40               ; counts before a serve (about 0.45 s)
 WIN_SCORE     equ 9
+CLOCK_START   equ 220              ; see lift_clock
+CLOCK_LIFT_BELOW equ 135
+CLOCK_LIFT    equ 110
+CLOCK_MAX_LAG equ 16               ; counts a late game makes up at most
 
 ; ---- Registers ----------------------------------------------------------------
 ballX         equ V0               ; V0 and V1 also carry the two scores (left,
@@ -81,7 +85,7 @@ keyRightUp    equ VA
 keyRightDown  equ VB
 tmp           equ VC               ; scratch
 period        equ VD               ; counts per tick: TICK_SLOW or TICK_FAST
-hitsToGo      equ VE               ; paddle hits left before the rally speeds up
+due           equ VE               ; the timer reading at which the next tick is due
 ; VF is the flag register, written by SUB and the like.
 
 start:
@@ -108,15 +112,18 @@ new_game:
     LD I, ends
     RND ballDX, 2                  ; the first serve goes either way:
     ADD ballDX, -1                 ; 0 or 2, less one, is -1 or 1
-    CALL serve
+    LD due, CLOCK_START            ; the game's clock starts (see lift_clock)
+    LD DT, due
+    JP serve
 
 ; ---- One game tick --------------------------------------------------------------
 tick:
-    LD tmp, DT                     ; wait for the delay timer to run out ...
-    SE tmp, 0
+    LD tmp, DT                     ; wait until the timer has come down to due ...
+    SUBN tmp, due                  ; (VF = 1 when due >= DT)
+    SE VF, 1
     JP tick
 step:
-    LD DT, period                  ; ... and start the next tick's wait
+    SUB due, period                ; ... and set when the next tick is due
 
     SKNP keyLeftUp                 ; held keys move the paddles, one row a tick
     CALL left_up
@@ -143,6 +150,7 @@ step:
     XOR ballDY, tmp
     LD tmp, BOTTOM_Y
     XOR nextY, tmp
+    CALL lift_clock
     JP tick
 
 ; ---- Paddles --------------------------------------------------------------------
@@ -185,6 +193,7 @@ right_down:
 ; Beside a paddle (it is only ever heading for the side of the paddle it
 ; moves towards) or past one, at the edge where the other player scores.
 meets_column:
+    CALL lift_clock
     SNE ballX, LEFT_HIT_X
     JP hit_left
     SNE ballX, RIGHT_HIT_X
@@ -224,15 +233,21 @@ hit_right:
 ; The ball leaves upwards from the paddle's top half and downwards from its
 ; bottom half, so players can aim; the hit counts towards the speed-up.
 returned:
-    SE hitsToGo, 0
-    ADD hitsToGo, -1
-    SNE hitsToGo, 0
-    LD period, TICK_FAST
     LD ballDY, 1
     LD nextY, PADDLE_HALF - 1
     SUB nextY, tmp                 ; VF = 1 in the top half
     SNE VF, 1
     LD ballDY, 0xFF
+    LD VF, ballX                   ; the hit count lives in memory: V0 (ballX)
+    LD I, hitsToGo                 ; carries it for a moment, VF keeps ballX
+    LD V0, [I]
+    SE V0, 0
+    ADD V0, -1
+    LD [I], V0
+    SNE V0, 0
+    LD period, TICK_FAST
+    LD ballX, VF
+    LD I, ends
 edges:
     SNE ballY, 0                   ; the top and bottom edges have the last
     LD ballDY, 1                   ; word, so that the ball never leaves the
@@ -252,7 +267,7 @@ right_scores:
     CALL draw_scores               ; ... and draw them with the new one
     LD ballDX, 0xFF                ; serve towards the left, who lost the point
     SE V1, WIN_SCORE
-    JP serve_and_play
+    JP serve
     JP game_over
 
 left_scores:
@@ -263,41 +278,85 @@ left_scores:
     CALL draw_scores
     LD ballDX, 1                   ; serve towards the right
     SE V0, WIN_SCORE
-    JP serve_and_play
+    JP serve
     ; falls through
 
 game_over:
     LD tmp, K                      ; the scores stay up until a key is pressed
     JP new_game
 
-serve_and_play:
-    CALL serve
-    JP tick
-
-; Pauses, then puts the ball on the middle column at a random row between 8
-; and 23, moving in ballDX's direction and randomly up or down, at the slow
-; pace again.
+; Puts the ball on the middle column at a random row between 8 and 23,
+; moving in ballDX's direction and randomly up or down, at the slow pace
+; again, and shows it after a pause. The pause is on the game's clock, one
+; more wait of SERVE_PAUSE counts, so that a point that ended late is made up
+; there rather than by a racing ball.
 serve:
-    LD hitsToGo, SPEED_UP_HITS
+    LD V0, SPEED_UP_HITS           ; V0 is free: the scores are in memory
+    LD I, hitsToGo
+    LD [I], V0
+    LD I, ends
     LD period, TICK_SLOW
-    LD tmp, SERVE_PAUSE
-    LD DT, tmp
-serve_wait:
-    LD tmp, DT
-    SE tmp, 0
-    JP serve_wait
     LD ballX, SERVE_X
     RND ballY, 15
     ADD ballY, 8
     RND ballDY, 2                  ; 0 or 2, less one, is -1 or 1
     ADD ballDY, -1
-    DRW ballX, ballY, 1
     LD nextX, RIGHT_HIT_X
     SE ballDX, 1
     LD nextX, LEFT_HIT_X
     LD nextY, BOTTOM_Y
     SE ballDY, 1
     LD nextY, 0
+    CALL lift_clock                ; room for the pause and the ticks after it
+    LD tmp, SERVE_PAUSE
+    SUB due, tmp
+serve_wait:
+    LD tmp, DT
+    SUBN tmp, due
+    SE VF, 1
+    JP serve_wait
+    DRW ballX, ballY, 1
+    JP tick
+
+; ---- The game's clock -----------------------------------------------------------
+; The timer runs down freely and due follows it, TICK counts a tick, so a
+; tick that begins late (a paddle hit costs some 25 instructions more than a
+; plain one) is made up by the cheaper ones after it. Before the timer could
+; stop at 0 both are lifted by CLOCK_LIFT counts together. Nothing may count
+; between reading the timer and writing it back, so this waits for a count and
+; writes at once, six frames after it at most: in time for the next count down
+; to 500 frames a second. Called at every column the ball meets, every edge it
+; turns at and every serve, so at least every 31 ticks; due is then above
+; CLOCK_LIFT_BELOW, less SERVE_PAUSE after a serve, which leaves more than 93
+; counts (31 slow ticks) before it could reach 0.
+lift_clock:
+    LD tmp, CLOCK_LIFT_BELOW
+    SUB tmp, due                   ; VF = 1 when due <= CLOCK_LIFT_BELOW
+    SE VF, 1
+    RET
+    LD VF, DT
+    SNE VF, 0                      ; a stopped timer would never count: the
+    JP lift_now                    ; game is far behind, and lifting loses nothing
+    LD tmp, VF
+lift_wait:
+    LD VF, DT
+    SNE VF, tmp
+    JP lift_wait
+lift_now:
+    ADD VF, CLOCK_LIFT
+    LD DT, VF
+    ADD due, CLOCK_LIFT
+    ; A game far behind (frames too slow for it) makes up CLOCK_MAX_LAG counts
+    ; at most, rather than racing once frames come faster again: due may lie
+    ; that many counts above the timer, no more.
+    LD tmp, due
+    SUB tmp, VF                    ; tmp = due - timer, the lag, when VF = 1
+    SE VF, 1
+    RET
+    LD VF, CLOCK_MAX_LAG
+    SUBN tmp, VF                   ; tmp = CLOCK_MAX_LAG - lag, VF = 0 when negative
+    SE VF, 1
+    ADD due, tmp
     RET
 
 ; ---- Drawing helpers ----------------------------------------------------------------
@@ -342,3 +401,5 @@ net:                               ; two rows on, two rows off
     db 0x80, 0x80, 0, 0, 0x80, 0x80, 0, 0, 0x80, 0x80, 0, 0, 0x80, 0x80, 0, 0
 scores:                            ; left, right
     db 0, 0
+hitsToGo:                          ; paddle hits left before the rally speeds up
+    db 0
