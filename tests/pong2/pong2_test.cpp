@@ -508,6 +508,28 @@ TEST_F(Pong2Test, KeepsFullPaceDownToTheFrameRatesTheReadmeGives) {
     }
 }
 
+// The clock is lifted (timer and due together) before the timer could stop
+// at 0. A count between reading the timer and writing it back would be lost,
+// so the write must find the timer still at the value the lift read: down to
+// 500 frames a second, where the timer counts every 6 frames.
+TEST_F(Pong2Test, LiftingTheClockLosesNoCount) {
+    const long write = number("lift_now") + 2, lift = number("CLOCK_LIFT");
+    for (long perSecond : {500L, 4500L}) {
+        SetUp();
+        frameNanos = nanos_per_frame(perSecond);
+        int lifts = 0;
+        for (long frames = 0; lifts < 30 && frames < 3000000; frames++) {
+            if (machine.pc == write) {
+                lifts++;
+                EXPECT_EQ(machine.delayTimer + lift, static_cast<int>(machine.V[0xF])) << perSecond << " frames a second";
+            }
+            autopilot(now());
+            ASSERT_TRUE(frame());
+        }
+        EXPECT_EQ(lifts, 30) << perSecond << " frames a second";
+    }
+}
+
 // Either player can win: games with a few seeds see both.
 TEST_F(Pong2Test, EitherPlayerCanWin) {
     bool leftWon = false, rightWon = false;
