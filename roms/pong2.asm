@@ -11,23 +11,29 @@
 ; Pacing. The machine runs one instruction per frame, and frames may come a
 ; few hundred or many thousand times a second, so instruction counts say
 ; nothing about time. The delay timer does: it counts down about every 11 ms
-; whatever the frame rate. Every game tick therefore waits until the timer
-; reads 0, sets it again and does one step of the game: each held paddle key
-; moves its paddle one row, the ball moves one cell diagonally. A tick lasts
-; TICK_SLOW counts (about 33 ms: the ball crosses the court in two seconds)
-; and, once a rally has seen SPEED_UP_HITS paddle hits, TICK_FAST counts
-; (about 22 ms).
+; whatever the frame rate. The game therefore keeps its schedule on the timer
+; (see lift_clock): the timer runs down freely, due holds the reading at which
+; the next tick is due, and each tick waits until the timer has come down to
+; due, lowers due by the tick's length and does one step of the game: each
+; held paddle key moves its paddle one row, the ball moves one cell
+; diagonally. A tick lasts TICK_SLOW counts (about 33 ms: the ball crosses
+; the court in two seconds) and, once a rally has seen SPEED_UP_HITS paddle
+; hits, TICK_FAST counts (about 22 ms). A tick that begins late, after a
+; paddle hit, an edge or a moving paddle, does not push back the ones after
+; it: they begin at once until the game is on time again. The serve's pause
+; is on the same schedule.
 ;
-; When frames are too slow for that (the tick's work takes longer than the
-; tick), the game runs slower, so the tick's common path is kept short: 14
-; instructions with the wait for the timer, when no key is held and the ball
-; meets nothing. A slow tick has that many frames from about 400 frames a
-; second, a fast one from about 550. For that the tick only tests whether the
-; ball has reached nextX or nextY, the next column and row where something
-; happens to it; what happens there (a paddle, an edge, a point) is worked out
-; once there, not every tick. A paddle moves with one sprite that switches
-; its two end rows, and the scores live in memory, which frees the registers
-; for all this. A paddle hit still costs some 25 instructions in its tick.
+; So the game keeps its pace as long as its ticks' work fits their counts on
+; average. The tick's common path is kept short: 15 instructions with the
+; wait for the timer, when no key is held and the ball meets nothing. A slow
+; tick has that many frames from about 450 frames a second, a fast one from
+; about 750. For that the tick only tests whether the ball has reached nextX
+; or nextY, the next column and row where something happens to it; what
+; happens there (a paddle, an edge, a point) is worked out once there, not
+; every tick. A paddle moves with one sprite that switches its two end rows,
+; and the scores and the hit count live in memory, which frees the registers
+; for all this. A paddle hit costs some 30 instructions more in its tick, a
+; moving paddle 6.
 ;
 ; Drawing. Everything is drawn with XOR sprites, so a sprite drawn twice at the
 ; same place is gone again: to move something we draw it at its old place
@@ -36,9 +42,9 @@
 ; found from positions, not from VF, so the net and the scores never deflect
 ; the ball.
 ;
-; Outside new_game and the helpers that draw or keep the scores and the net,
-; I always points at the ends sprite, which is both the ball (its first row)
-; and a paddle's move, so the tick never has to load I.
+; Outside new_game, serve, the hit count and the helpers that draw or keep the
+; scores and the net, I always points at the ends sprite, which is both the
+; ball (its first row) and a paddle's move, so the tick never has to load I.
 
 ; ---- Layout of the 64 x 32 display ----------------------------------------
 LEFT_X        equ 1                ; column of the left paddle
@@ -63,9 +69,10 @@ TICK_FAST     equ 2                ; the same late in a rally (about 22 ms)
 SPEED_UP_HITS equ 4                ; paddle hits in a rally before it speeds up
 SERVE_PAUSE   equ 40               ; counts before a serve (about 0.45 s)
 WIN_SCORE     equ 9
-CLOCK_START   equ 220              ; see lift_clock
-CLOCK_LIFT_BELOW equ 135
-CLOCK_LIFT    equ 110
+CLOCK_START   equ 220              ; the timer as a game starts (see lift_clock)
+CLOCK_LIFT_BELOW equ 135           ; due this low lifts the clock ...
+CLOCK_LIFT    equ 110              ; ... by this many counts: the timer, at most
+                                   ; TICK_SLOW above due, stays below 256
 CLOCK_MAX_LAG equ 16               ; counts a late game makes up at most
 
 ; ---- Registers ----------------------------------------------------------------
@@ -118,8 +125,8 @@ new_game:
 
 ; ---- One game tick --------------------------------------------------------------
 tick:
-    LD tmp, DT                     ; wait until the timer has come down to due ...
-    SUBN tmp, due                  ; (VF = 1 when due >= DT)
+    LD tmp, DT                     ; wait until the timer has come down to due,
+    SUBN tmp, due                  ; or below it when late (VF = 1 when DT <= due) ...
     SE VF, 1
     JP tick
 step:
@@ -150,7 +157,7 @@ step:
     XOR ballDY, tmp
     LD tmp, BOTTOM_Y
     XOR nextY, tmp
-    CALL lift_clock
+    CALL lift_clock                ; an edge is one of the clock's lifting places
     JP tick
 
 ; ---- Paddles --------------------------------------------------------------------

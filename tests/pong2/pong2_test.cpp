@@ -445,12 +445,10 @@ TEST_F(Pong2Test, ScoresAreDrawnWithTheDigitGlyphs) {
 }
 
 // The pace is set by the delay timer: a tick lasts TICK_SLOW counts, TICK_FAST
-// once a rally has sped up, whatever the frame rate. Counts per tick alone
-// cannot show a game that falls behind, since the timer simply waits at 0
-// for it; late frames (frames where the timer could have counted but the
-// game had not set it again) do. With the players chasing the ball, paddles
-// move nearly every tick, and frames at 4500 or 90000 a second leave the
-// game never late. With frames slower than the timer the game still runs.
+// once a rally has sped up, whatever the frame rate. With the players chasing
+// the ball, paddles move nearly every tick, and frames at 4500 or 90000 a
+// second leave every tick beginning as it is due, its counts exact. With
+// frames slower than the timer the game still runs.
 TEST_F(Pong2Test, PaceFollowsTheDelayTimerNotTheFrameRate) {
     for (long perSecond : {4500L, 90000L}) {
         SetUp();
