@@ -52,11 +52,16 @@ echo "ok: framed view at start, the ball moves ($difference pixels changed)"
 # the framed view row r of column c is the square at (32 + 4c, 16 + 4r).
 expect_pixel start 37 17 000000        # left paddle column, row 0
 expect_pixel start 281 141 000000      # right paddle column, row 31
-hold_key "$window" 3 1.0
-hold_key "$window" y 1.0
-grab "$window" paddles
+# Each key is held until its paddle is there (grab_until's deadline): 13 rows
+# take half a second at the game's pace, longer with a serve's pause between
+# or frames too slow for the pace on a busy machine.
+xdotool keydown --window "$window" 3
+grab_until "$window" paddles 37 17 FFFFFF
+xdotool keyup --window "$window" 3
+xdotool keydown --window "$window" y
+grab_until "$window" paddles 281 141 FFFFFF
+xdotool keyup --window "$window" y
 expect_pixel paddles 37 17 FFFFFF
-expect_pixel paddles 281 141 FFFFFF
 echo "ok: keys 3 and Y move the paddles"
 
 # F1: the grid fills the window, so the corner is a display cell.
