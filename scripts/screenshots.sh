@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Takes the README's pictures, into docs/: the real window of the Linux build
+# in a private Xvfb (PONG2 in the framed view with the ball in play, the full
+# and debug views, the dialog of a ROM that cannot be opened) and the Windows
+# build's message box for that ROM under Wine. Each is enlarged 2x without
+# smoothing, so the display's cells and the text keep their sharp pixels.
+#
+# Every picture is taken once the window shows what it is meant to show,
+# checked on the grabbed picture itself, with a deadline of seconds: the
+# pictures never depend on lucky timing.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+docs="$top/docs"
+bash "$top/scripts/setup.sh" test
+
+# The Linux build, configured as the test command configures it, so that the
+# two share build/ without rebuilding each other's work.
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=ON > /dev/null
+cmake --build "$top/build" -j2 --target vostrelina rom_PONG2 > /dev/null
+[ -d "$top/build-windows/dist" ] || bash "$top/windows/build.sh"
+
+export BUILD_DIR="$top/build"
+# shellcheck source=../tests/e2e/lib.sh
+source "$top/tests/e2e/lib.sh"
+
+export WINEPREFIX="$top/build-windows/wineprefix"
+export WINEDEBUG=-all
+# Wine would ask to download Mono and Gecko into a new prefix and wait for an
+# answer; the program needs neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+finish() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    cleanup
+}
+trap finish EXIT
+
+mkdir -p "$docs"
+
+# Keeps screenshot $1 (in WORK_DIR) as docs/$2.png, twice the size, each
+# pixel a 2 x 2 square.
+keep() {
+    convert "$WORK_DIR/$1.png" -filter point -resize 200% -strip \
+        -define png:compression-level=9 "$docs/$2.png"
+    echo "docs/$2.png"
+}
+
+# Prints the lit display cells of screenshot $1 as "column row" lines, read
+# from the grid at x $2, y $3 with cells of $4 pixels.
+lit_cells() {
+    convert "$WORK_DIR/$1.png" -crop "$((64 * $4))x$((32 * $4))+$2+$3" +repage \
+        -filter point -resize 64x32\! -threshold 50% -negate -compress none pbm:- |
+        tail -n +3 | tr -s ' \n' '\n\n' | grep -v '^$' |
+        awk '{ if ($1 == 1) print (NR - 1) % 64, int((NR - 1) / 64) }'
+}
+
+# True if screenshot $1 (grid at $2, $3, cells of $4 pixels) shows the ball in
+# open court: a lit cell away from the paddles' columns, the net, the scores,
+# the serve column and the top and bottom edges, where it is plain to see.
+ball_in_play() {
+    lit_cells "$1" "$2" "$3" "$4" | awk '
+        { c = $1; r = $2 }
+        c <= 4 || c >= 59 || (c >= 22 && c <= 41) || r < 7 || r > 26 { next }
+        { found = 1 }
+        END { exit found ? 0 : 1 }'
+}
+
+# Grabs window $1 as $2 until ball_in_play holds for grid ($3, $4, $5), for
+# 20 seconds at most (the ball crosses the court in two).
+grab_ball_in_play() {
+    local deadline=$((SECONDS + 20))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        grab "$1" "$2"
+        ball_in_play "$2" "$3" "$4" "$5" && return 0
+        sleep 0.1
+    done
+    fail "$2: the ball was never seen in open court"
+}
+
+start_xvfb
+
+# PONG2 as the README's run command starts it, from the build folder. The
+# paddles are moved off their start rows first, so the picture looks like a
+# game under way.
+start_app "$BUILD_DIR"
+window=$(wait_window "Vostrelina v0.9")
+grab_until "$window" start 2 2 999999
+hold_key "$window" 3 0.25
+hold_key "$window" y 0.15
+# The framed view draws the grid at (32, 16) in 4-pixel cells.
+grab_ball_in_play "$window" framed 32 16 4
+keep framed view-framed
+# F1: the grid fills the window, in 5-pixel cells.
+hold_key "$window" F1
+grab_until "$window" full-check 2 2 000000
+grab_ball_in_play "$window" full 0 0 5
+keep full view-full
+# F3: the debug view, its grey background at the corner.
+hold_key "$window" F3
+grab_until "$window" debug 2 2 777777
+keep debug view-debug
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+APP_PID=""
+
+# A ROM that cannot be opened: the dialog over the dimmed window.
+start_app "$WORK_DIR" "no such rom.ch8"
+window=$(wait_window "Vostrelina v0.9")
+grab_until "$window" dialog 150 35 666666
+expect_pixel dialog 2 2 777777
+keep dialog dialog-linux
+hold_key "$window" Return 0.2
+expect_exit 1 "the missing ROM"
+
+# The same under Wine: the Windows message box. A new prefix is made once and
+# kept beside the Windows build (the Wine test uses the same one); wineboot
+# runs without a display so that no dialog of its own can wait for a click.
+if [ ! -f "$WINEPREFIX/.ready" ]; then
+    echo "Making the Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    DISPLAY= timeout 600 wineboot -i > "$WORK_DIR/wineboot.log" 2>&1 || {
+        cat "$WORK_DIR/wineboot.log" >&2; fail "wineboot could not make $WINEPREFIX"; }
+    timeout 120 wineserver -w
+    touch "$WINEPREFIX/.ready"
+fi
+(cd "$top/build-windows/dist" && exec wine vostrelina.exe "no such rom.ch8") > "$WORK_DIR/wine.out" 2>&1 &
+APP_PID=$!
+box=""
+for i in $(seq 1200); do
+    box=$(xdotool search --name "^Vostrelina\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$box" ] && break
+    kill -0 "$APP_PID" 2>/dev/null || { cat "$WORK_DIR/wine.out" >&2; fail "vostrelina.exe ended without its message box"; }
+    sleep 0.1
+done
+[ -n "$box" ] || fail "no message box under Wine within two minutes"
+# Wine maps the box before it paints it: wait until its text is there, dark
+# pixels on the light face.
+for i in $(seq 100); do
+    grab "$box" message-box
+    darkest=$(convert "$WORK_DIR/message-box.png" -colorspace Gray -format "%[fx:int(minima*255)]" info:)
+    [ "$darkest" -lt 80 ] && break
+    sleep 0.1
+done
+[ "$darkest" -lt 80 ] || fail "the message box was never painted"
+keep message-box message-box-windows
+hold_key "$box" Return 0.2
+wait "$APP_PID" 2>/dev/null || true
+APP_PID=""
