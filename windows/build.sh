@@ -162,7 +162,8 @@ get_sdl_ttf_source() {
     [ -f "$sources/sdl-ttf2.0/.fetched" ] && return 0
     if [ "${VOSTRELINA_SDL_TTF_NO_APT:-}" != 1 ]; then
         fetch_source sdl-ttf2.0 && return 0
-        echo "Debian's archive does not serve sdl-ttf2.0: $(grep -m1 '^E:' "$logs/fetch-sdl-ttf2.0.log" || true)"
+        # apt's own words are in the log; they name the archive's address.
+        echo "Debian's archive does not serve sdl-ttf2.0 here (apt-get source's answer: $logs/fetch-sdl-ttf2.0.log)"
     else
         echo "Debian's archive not asked for sdl-ttf2.0 (VOSTRELINA_SDL_TTF_NO_APT=1)" |
             tee "$logs/fetch-sdl-ttf2.0.log"
