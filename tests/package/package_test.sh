@@ -97,23 +97,6 @@ start_entry() {
     APP_PID=$!
 }
 
-# The number of pixels that differ between the display areas of the framed
-# view (x 32-287, y 16-143) of screenshots $1 and $2.
-display_difference() {
-    local shot
-    for shot in "$1" "$2"; do
-        convert "$WORK_DIR/$shot.png" -crop 256x128+32+16 +repage "$WORK_DIR/$shot-display.png"
-    done
-    compare -metric AE "$WORK_DIR/$1-display.png" "$WORK_DIR/$2-display.png" null: 2>&1 || true
-}
-
-# The number of pixels of colour $2 (RRGGBB) in the rectangle $3 (WxH+X+Y)
-# of screenshot $1.
-count_colour() {
-    convert "$WORK_DIR/$1.png" -crop "$3" +repage -fill black +opaque "#$2" \
-        -fill white -opaque "#$2" -format "%[fx:round(mean*w*h)]" info:
-}
-
 start_xvfb
 
 # From the menu, no file: PONG2 plays, so the picture moves (the serve waits
