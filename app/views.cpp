@@ -15,14 +15,17 @@ constexpr Colour WHITE = 0xFFFFFF;
 constexpr int TEXT_POINTS = 10;
 constexpr int FRAMED_CAPTION_POINTS = 12;
 
-// One line of the debug panel: formatted, then drawn in white at (x, y).
+// Each panel line with a value is formatted here before it is drawn.
+char textBuffer[48];
+
+// One line of the debug panel: formatted into textBuffer, then drawn in white
+// at (x, y).
 __attribute__((format(printf, 3, 4))) void panel_line(int x, int y, const char* format, ...) {
-    char text[48];
     va_list values;
     va_start(values, format);
-    std::vsnprintf(text, sizeof text, format, values);
+    std::vsnprintf(textBuffer, sizeof textBuffer, format, values);
     va_end(values);
-    draw_text(screen, FONT_FILE, x, y, text, TEXT_POINTS, WHITE);
+    draw_text(screen, FONT_FILE, x, y, textBuffer, TEXT_POINTS, WHITE);
 }
 
 void render_framed() {
