@@ -23,11 +23,8 @@ export BUILD_DIR="$top/build"
 # shellcheck source=../tests/e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
 
-export WINEPREFIX="$top/build-windows/wineprefix"
-export WINEDEBUG=-all
-# Wine would ask to download Mono and Gecko into a new prefix and wait for an
-# answer; the program needs neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=../tests/windows/wine_env.sh
+source "$top/tests/windows/wine_env.sh" "$top/build-windows"
 finish() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
@@ -112,17 +109,8 @@ keep dialog dialog-linux
 hold_key "$window" Return 0.2
 expect_exit 1 "the missing ROM"
 
-# The same under Wine: the Windows message box. A new prefix is made once and
-# kept beside the Windows build (the Wine test uses the same one); wineboot
-# runs without a display so that no dialog of its own can wait for a click.
-if [ ! -f "$WINEPREFIX/.ready" ]; then
-    echo "Making the Wine prefix $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    DISPLAY= timeout 600 wineboot -i > "$WORK_DIR/wineboot.log" 2>&1 || {
-        cat "$WORK_DIR/wineboot.log" >&2; fail "wineboot could not make $WINEPREFIX"; }
-    timeout 120 wineserver -w
-    touch "$WINEPREFIX/.ready"
-fi
+# The same under Wine: the Windows message box, in the Wine test's prefix.
+init_prefix
 (cd "$top/build-windows/dist" && exec wine vostrelina.exe "no such rom.ch8") > "$WORK_DIR/wine.out" 2>&1 &
 APP_PID=$!
 box=""

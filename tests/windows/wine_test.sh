@@ -26,11 +26,8 @@ source "$top/tests/e2e/lib.sh"
 # What the shared helpers do on exit (their Xvfb, their folder), run from ours.
 lib_on_exit=$(trap -p EXIT | sed -n "s/^trap -- '\(.*\)' EXIT\$/\1/p")
 
-export WINEPREFIX="$out/wineprefix"
-export WINEDEBUG=-all
-# Wine asks to download Mono and Gecko into a new prefix; the program needs
-# neither, and the question would wait for an answer forever.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=wine_env.sh
+source "$top/tests/windows/wine_env.sh" "$out"
 
 # Closing as a window manager would: the Linux build's helper, or one built
 # here when that build is not around.
@@ -127,21 +124,6 @@ expect_end() {
 }
 
 # --- Wine ---------------------------------------------------------------
-
-# A new prefix is made once and kept beside the build; wineboot can take a
-# minute or more on a busy machine, and runs without a display so that no
-# dialog can wait for a click.
-init_prefix() {
-    [ -f "$WINEPREFIX/.ready" ] && return 0
-    echo "Making the Wine prefix $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    if ! DISPLAY= timeout 600 wineboot -i > "$WORK_DIR/wineboot.log" 2>&1 ||
-       ! timeout 120 wineserver -w; then
-        cat "$WORK_DIR/wineboot.log" >&2
-        fail "WINE FAILED: wineboot could not make the prefix $WINEPREFIX"
-    fi
-    touch "$WINEPREFIX/.ready"
-}
 
 # Starts vostrelina.exe under Wine in the Windows folder with the arguments
 # given; Wine turns each into one quoted word of the command line when it has

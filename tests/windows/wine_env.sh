@@ -1,0 +1,25 @@
+# Wine as the Windows folder's users see it, for the scripts that run the
+# folder (the Wine test, the README's screenshots). Source it after
+# tests/e2e/lib.sh (it uses WORK_DIR and fail) with the Windows build folder
+# as $1: the prefix is kept there, shared by every script that runs Wine.
+
+export WINEPREFIX="$1/wineprefix"
+export WINEDEBUG=-all
+# Wine asks to download Mono and Gecko into a new prefix; the program needs
+# neither, and the question would wait for an answer forever.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A new prefix is made once and kept beside the build; wineboot can take a
+# minute or more on a busy machine, and runs without a display so that no
+# dialog can wait for a click.
+init_prefix() {
+    [ -f "$WINEPREFIX/.ready" ] && return 0
+    echo "Making the Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    if ! DISPLAY= timeout 600 wineboot -i > "$WORK_DIR/wineboot.log" 2>&1 ||
+       ! timeout 120 wineserver -w; then
+        cat "$WORK_DIR/wineboot.log" >&2
+        fail "WINE FAILED: wineboot could not make the prefix $WINEPREFIX"
+    fi
+    touch "$WINEPREFIX/.ready"
+}
