@@ -1,16 +1,17 @@
-#include "app/frontend.h"
+#include "frontend.h"
 
 #include <SDL.h>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
-#include "app/rom_dialog.h"
-#include "app/views.h"
-#include "input/keypad.h"
-#include "input/poll.h"
-#include "machine/execute.h"
-#include "machine/machine.h"
+#include "rom_dialog.h"
+#include "views.h"
+#include "keypad.h"
+#include "input.h"
+#include "delay_timer.h"
+#include "execute.h"
+#include "machine.h"
 
 int32_t viewMode = VIEW_FRAMED;
 uint32_t lastDelayTick = 0;
@@ -64,14 +65,10 @@ void choose_view_mode() {
     else if (input.keyHeld[SLOT_F3]) viewMode = VIEW_DEBUG;
 }
 
-// The only clocked part of the machine: at most one count a frame, once more
-// than 10 ms have passed since the last. Unsigned arithmetic keeps the test
-// right across the tick counter's wrap.
+// At most one count a frame, on SDL's clock. The time of the count is a fresh
+// reading of the clock, taken after the count.
 void count_down_delay_timer() {
-    if (machine.delayTimer != 0 && SDL_GetTicks() - lastDelayTick > DELAY_TICK_MS) {
-        machine.delayTimer--;
-        lastDelayTick = SDL_GetTicks();
-    }
+    if (step_delay_timer(SDL_GetTicks(), lastDelayTick)) lastDelayTick = SDL_GetTicks();
 }
 
 // One frame is one instruction. There is no pacing: the machine runs as fast

@@ -1,6 +1,6 @@
-#include "app/frontend.h"
-#include "app/views.h"
-#include "machine/machine.h"
+#include "frontend.h"
+#include "views.h"
+#include "machine.h"
 
 ViewArea grid_area(int mode, int margin) {
     const GridPlacement grid = grid_placement(mode);

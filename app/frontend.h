@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "input/run_state.h"
-#include "video/video.h"
+#include "run_state.h"
+#include "video.h"
 
 constexpr int WINDOW_WIDTH = 320;
 constexpr int WINDOW_HEIGHT = 160;
@@ -16,9 +16,6 @@ constexpr const char* DEFAULT_ROM = "PONG2";
 constexpr int VIEW_FULL = 0;    // the display fills the window
 constexpr int VIEW_FRAMED = 1;  // the display on a grey frame with a caption
 constexpr int VIEW_DEBUG = 2;   // registers, next opcode and a small display
-
-// Delay-timer clock: a count is due once more than this many ms have passed.
-constexpr uint32_t DELAY_TICK_MS = 10;
 
 // --- Front-end state, program-wide for the whole run (and appRunning,
 // input/run_state.h) ---

@@ -1,8 +1,8 @@
 // The platform entries: each hands app_main the ROM path.
 #include <cstdio>
 
-#include "app/command_line.h"
-#include "app/frontend.h"
+#include "command_line.h"
+#include "frontend.h"
 
 // Room for the longest command line Windows passes (32767 characters).
 constexpr int TAIL_CAPACITY = 32768;

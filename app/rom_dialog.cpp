@@ -1,9 +1,9 @@
-#include "app/rom_dialog.h"
+#include "rom_dialog.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/frontend.h"
+#include "frontend.h"
 
 constexpr const char* ROM_ERROR_TEXT = "Impossible d'ouvrir la rom";
 constexpr const char* ROM_ERROR_TITLE = "Vostrelina";
@@ -16,7 +16,7 @@ void show_rom_error() {
 }
 
 #else
-#include "video/text.h"
+#include "text.h"
 
 // Without a system message box, the window (already open by now) shows a
 // small dialog of its own and waits for it to be dismissed, as a message box

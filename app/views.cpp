@@ -1,10 +1,10 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/frontend.h"
-#include "app/views.h"
-#include "machine/machine.h"
-#include "video/text.h"
+#include "frontend.h"
+#include "views.h"
+#include "machine.h"
+#include "text.h"
 
 namespace {
 

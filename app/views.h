@@ -1,7 +1,7 @@
 // What each view mode draws, and where each puts the display's grid.
 #pragma once
 
-#include "app/frontend.h"
+#include "frontend.h"
 
 // Where a view draws the grid: the side of one cell's square and the top-left
 // corner of cell (0, 0).

@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/frontend.h"
-#include "bench/floor.h"
-#include "bench/programs.h"
-#include "bench/session.h"
-#include "machine/execute.h"
+#include "frontend.h"
+#include "floor.h"
+#include "programs.h"
+#include "session.h"
+#include "execute.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "bench/floor.h"
+#include "floor.h"
 
 #include <SDL_ttf.h>
 #include <cstdio>
 
-#include "app/frontend.h"
-#include "app/views.h"
+#include "frontend.h"
+#include "views.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include <SDL.h>
 
-#include "machine/machine.h"
-#include "video/video.h"
+#include "machine.h"
+#include "video.h"
 
 constexpr int FLOOR_TEXTS = 22;  // the most a frame draws: the debug view's
 constexpr int BOX_PIXELS = 2 * 55 + 2 * 150;  // one outline of the debug view

@@ -1,4 +1,4 @@
-#include "bench/programs.h"
+#include "programs.h"
 
 #include <cstdio>
 

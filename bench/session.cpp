@@ -1,11 +1,11 @@
-#include "bench/session.h"
+#include "session.h"
 
 #include <cstdio>
 
-#include "app/frontend.h"
-#include "bench/programs.h"
-#include "machine/execute.h"
-#include "video/text.h"
+#include "frontend.h"
+#include "programs.h"
+#include "execute.h"
+#include "text.h"
 
 bool font_in_working_dir() {
     FILE* file = std::fopen(FONT_FILE, "rb");

@@ -1,7 +1,7 @@
 // The program's window and machine, set up for benchmarks and their tests.
 #pragma once
 
-#include "machine/machine.h"
+#include "machine.h"
 
 // True if FreeSans.ttf opens from the working directory, as the benchmarks
 // need: a font found only by the program's fallback search would add failed

@@ -26,12 +26,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/frontend.h"
-#include "app/views.h"
-#include "input/keypad.h"
-#include "input/poll.h"
-#include "machine/execute.h"
-#include "machine/machine.h"
+#include "frontend.h"
+#include "views.h"
+#include "keypad.h"
+#include "input.h"
+#include "execute.h"
+#include "machine.h"
 #include "sdl_support.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/frontend.h"
-#include "machine/machine.h"
+#include "frontend.h"
+#include "machine.h"
 #include "sdl_support.h"
 
 namespace {

@@ -18,12 +18,12 @@
 // - undecoded: 0NNN but 00E0/00EE, 5XYN and 9XYN with N not 0, 8XY8-8XYD,
 //   8XYF, EX other than 9E/A1, FX other than the nine below. These change
 //   nothing, pc included.
-#include "machine/execute.h"
+#include "execute.h"
 
 #include <cstdlib>
 
-#include "input/keypad.h"
-#include "machine/machine.h"
+#include "keypad.h"
+#include "machine.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "machine/machine.h"
+#include "machine.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-#include "input/keypad.h"
+#include "keypad.h"
 
 MachineState machine;
 

@@ -1,12 +1,22 @@
 #!/usr/bin/env bash
-# The include graph between the program's folders: one line "FROM TO" for
-# each folder with a file that includes a header of another folder, then the
-# folders from top to bottom. With a cycle there is no such order: tsort names
-# the folders of the loop and the script fails.
+# The include graph between the program's library folders: one line "FROM TO"
+# for each folder with a file that includes a header of another folder, then
+# the folders from top to bottom. A header is named bare ("machine.h"), so
+# the folder is the one that holds the header of that name. With a cycle
+# there is no such order: tsort names the folders of the loop and the script
+# fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-edges=$(grep -rE '^#include "(machine|input|video|app)/' machine input video app |
-    sed -E 's|^([a-z]+)/[^:]*:#include "([a-z]+)/.*|\1 \2|' | awk '$1 != $2' | sort -u)
+folders="machine input video app"
+declare -A home
+while read -r header; do
+    home[$(basename "$header")]=$(dirname "$header")
+done < <(find $folders -name '*.h')
+edges=$(grep -rHE '^#include "[^"/]+\.h"' $folders | sed -E 's|^([^:]*)/[^/:]*:#include "([^"]*)".*|\1 \2|' |
+    while read -r from header; do
+        to=${home[$header]:-}
+        if [ -n "$to" ] && [ "$to" != "$from" ]; then echo "$from $to"; fi
+    done | sort -u)
 echo "$edges"
 order=$(echo "$edges" | tsort)
 echo "order, top to bottom:" $order

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/command_line.h"
+#include "command_line.h"
 
 static std::string tail(const char* line) { return cut_command_line_tail(line); }
 

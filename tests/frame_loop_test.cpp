@@ -1,8 +1,8 @@
 // Start-up, the choice of view mode, the delay timer's clock and one frame.
 #include <cstdio>
 
-#include "app/views.h"
-#include "input/poll.h"
+#include "views.h"
+#include "input.h"
 #include "sdl_fixture.h"
 
 using FrameLoopTest = SdlTest;

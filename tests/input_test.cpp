@@ -1,6 +1,6 @@
 // Event polling: held flags follow the events, and after a poll only the
 // flag of the last marker-setting event is new.
-#include "input/poll.h"
+#include "input.h"
 #include "sdl_fixture.h"
 
 class PollTest : public SdlTest {

@@ -7,9 +7,9 @@
 #include <initializer_list>
 #include <vector>
 
-#include "input/keypad.h"
-#include "machine/execute.h"
-#include "machine/machine.h"
+#include "keypad.h"
+#include "execute.h"
+#include "machine.h"
 
 class MachineTest : public ::testing::Test {
 protected:

@@ -7,12 +7,12 @@
 
 #include <SDL.h>
 
-#include "app/frontend.h"
-#include "input/keypad.h"
-#include "input/poll.h"
-#include "machine/machine.h"
+#include "frontend.h"
+#include "keypad.h"
+#include "input.h"
+#include "machine.h"
 #include "sdl_support.h"
-#include "video/video.h"
+#include "video.h"
 
 class SdlTest : public ::testing::Test {
 protected:

@@ -1,6 +1,6 @@
 // Text through SDL_ttf: extents, clipping, and texts that cannot be drawn.
 #include "sdl_fixture.h"
-#include "video/text.h"
+#include "text.h"
 
 using TextTest = SdlTest;
 

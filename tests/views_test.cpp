@@ -1,9 +1,9 @@
 // What each view draws, read back from the window surface.
 #include <cstring>
 
-#include "app/views.h"
+#include "views.h"
 #include "sdl_fixture.h"
-#include "video/text.h"
+#include "text.h"
 
 class ViewsTest : public SdlTest {
 protected:

@@ -23,7 +23,7 @@
 #include <cctype>
 #include <sstream>
 
-#include "machine/machine.h"
+#include "machine.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "video/text.h"
+#include "text.h"
 
 #include <SDL_ttf.h>
 #include <cstdio>

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "video/video.h"
+#include "video.h"
 
 // The font every text uses. It is not part of the program: Debian's
 // fonts-freefont-ttf supplies it, and any TrueType file of that name serves.

@@ -1,4 +1,4 @@
-#include "video/video.h"
+#include "video.h"
 
 #include <SDL_ttf.h>
 #include <cstdio>

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "chip8asm.h"
-#include "machine/machine.h"
+#include "machine.h"
 
 namespace {
 

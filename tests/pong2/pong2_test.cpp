@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "chip8asm.h"
-#include "input/keypad.h"
-#include "machine/execute.h"
-#include "machine/machine.h"
+#include "keypad.h"
+#include "execute.h"
+#include "machine.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <SDL.h>
 #include <cstdint>
 
-#include "app/frontend.h"
+#include "frontend.h"
 
 // The colour of one window pixel, without the byte SDL leaves unused.
 inline Colour pixel(int x, int y) {

@@ -1,11 +1,11 @@
-#include "input/poll.h"
+#include "input.h"
 
 #include <SDL.h>
 
 #include <iterator>
 
-#include "input/keypad.h"
-#include "input/run_state.h"
+#include "keypad.h"
+#include "run_state.h"
 
 int32_t appRunning = 0;
 

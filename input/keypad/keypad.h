@@ -1,5 +1,5 @@
 // The input record and the two keypad questions the machine's key
-// instructions ask. Kept free of SDL: polling (input/poll.h) fills the record,
+// instructions ask. Kept free of SDL: polling (input/input.h) fills the record,
 // and the executor only reads it.
 #pragma once
 

@@ -1,4 +1,4 @@
-#include "input/keypad.h"
+#include "keypad.h"
 
 InputState input;
 

@@ -1,0 +1,18 @@
+// The delay timer's clock rule, the only clocked part of the machine. The
+// frame loop runs it on SDL's millisecond clock; the headless tests, the
+// fuzzer and the tools run the same rule on a clock of their own.
+#pragma once
+
+#include <cstdint>
+
+// A count is due once more than this many milliseconds have passed since the
+// last one: 11 ms or more in whole milliseconds.
+constexpr uint32_t DELAY_TICK_MS = 10;
+
+// One frame's turn of the delay timer at time now, given the time of its last
+// count (both in ms): the timer counts down by one if it is not 0 and a count
+// is due. Returns whether it counted, so that the caller records the time of
+// this count. While the timer reads 0 nothing counts and that time stays put,
+// so the first count after FX15 can fall in the very frame that set it.
+// Unsigned arithmetic keeps the test right across the clock's wrap.
+bool step_delay_timer(uint32_t now, uint32_t lastCount);
