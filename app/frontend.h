@@ -4,12 +4,13 @@
 #include <cstdint>
 
 #include "run_state.h"
+#include "version.h"
 #include "video.h"
 
 constexpr int WINDOW_WIDTH = 320;
 constexpr int WINDOW_HEIGHT = 160;
 constexpr int WINDOW_BITS_PER_PIXEL = 32;
-constexpr const char* WINDOW_TITLE = "Vostrelina v0.9";
+constexpr const char* WINDOW_TITLE = "Vostrelina v" VOSTRELINA_VERSION;
 constexpr const char* CAPTION_TEXT = "Vostrelina";
 constexpr const char* DEFAULT_ROM = "PONG2";
 

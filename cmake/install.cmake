@@ -10,7 +10,7 @@ if(WIN32)
 endif()
 include(GNUInstallDirs)
 
-set(VOSTRELINA_VERSION 0.9)
+set(VOSTRELINA_VERSION ${PROJECT_VERSION})
 set(VOSTRELINA_RELEASE_DATE 2026-12-08)
 set(VOSTRELINA_ID org.vostrelina.Vostrelina)
 set(VOSTRELINA_ROM_MIME_TYPE application/x-chip8-rom)
