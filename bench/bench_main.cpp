@@ -130,6 +130,19 @@ void register_benchmarks() {
         benchmark::kMillisecond);
 }
 
+// Whether a run ended early (SkipWithError) and has no figures. Google
+// Benchmark 1.7 (Debian 12) says so in Run::error_occurred; 1.8 replaced it
+// with Run::skipped (Debian 13 has 1.9). The first overload exists only where
+// Run has skipped, and the literal 0 prefers it; else the second is taken.
+template <typename R>
+auto run_failed(const R& run, int) -> decltype(static_cast<bool>(run.skipped)) {
+    return static_cast<bool>(run.skipped);
+}
+template <typename R>
+bool run_failed(const R& run, long) {
+    return run.error_occurred;
+}
+
 // The console table as usual, and each benchmark's fastest pass (of all
 // repetitions) kept for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -138,7 +151,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const auto fastest = run.counters.find("fastest");
-            if (run.error_occurred || fastest == run.counters.end()) continue;
+            if (run_failed(run, 0) || fastest == run.counters.end()) continue;
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             const bool lowest = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
             if (single || lowest) seconds[run.run_name.function_name] = fastest->second.value;
