@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Vostrelina for 64-bit Windows on Debian 12, into OUT/dist (OUT is
+# Builds Vostrelina for 64-bit Windows on Debian 12 or 13, into OUT/dist (OUT is
 # build-windows unless named): vostrelina.exe with SDL.dll, SDL_ttf.dll, the
 # FreeType DLL, FreeSans.ttf and PONG2, a folder that runs on Windows as it is,
 # and the same folder as OUT/dist/vostrelina-VERSION-win64.zip.
