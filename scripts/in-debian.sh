@@ -82,10 +82,26 @@ flock 9
 [ -f "$tarball" ] || make_tarball
 flock -u 9
 
-root=$(mktemp -d "$cache/$suite-root.XXXXXX")
+root=$(realpath "$(mktemp -d "$cache/$suite-root.XXXXXX")")
 mounted=()
+# Ends every process still running in the copy (the command's own, and any
+# server it left behind), so that nothing holds the mounts.
+end_processes_inside() {
+    local proc round
+    for round in 1 2 3; do
+        local found=""
+        for proc in /proc/[0-9]*; do
+            if [ "$(readlink "$proc/root" 2> /dev/null)" = "$root" ]; then
+                kill -KILL "${proc#/proc/}" 2> /dev/null && found=yes
+            fi
+        done
+        [ -n "$found" ] || return 0
+        sleep 0.5
+    done
+}
 cleanup() {
     local status=$? i
+    end_processes_inside
     for (( i = ${#mounted[@]} - 1; i >= 0; i-- )); do
         umount "${mounted[i]}" 2> /dev/null || umount -l "${mounted[i]}" || true
     done
@@ -120,11 +136,13 @@ bind --bind /dev/pts "$root/dev/pts"
 bind -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
 
 echo "in-debian.sh: running in Debian $suite ($(cat "$root/etc/debian_version")): $*"
-set +e
+exec 3<&0
+# In the background, so that a signal to this script is handled at once (the
+# trap ends what runs inside), not once the command has ended.
 chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    /bin/bash -c 'cd /work/project && exec "$@"' in-debian "$@"
-status=$?
-set -e
+    /bin/bash -c 'cd /work/project && exec "$@"' in-debian "$@" <&3 3<&- &
+status=0
+wait "$!" || status=$?
 echo "in-debian.sh: $suite: exit code $status"
 exit "$status"
