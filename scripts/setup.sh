@@ -22,9 +22,9 @@ dev_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev libx11-dev"
 # The rest of the full test run: a headless X server with keyboard injection,
 # screenshots (ImageMagick) and window inspection (x11-utils), clang for the
 # second compiler and, with its sanitizer and libFuzzer runtimes, the
-# sanitizer build and the fuzzer (libclang-rt-dev: the runtimes of the
-# default clang, 14 on Debian 12, 19 on 13); strace to see that the program writes no
-# file; ps (procps, absent from minimal images) for waiting on the program.
+# sanitizer build and the fuzzer (libclang-rt-dev: those of the default
+# clang, 14 on Debian 12, 19 on 13); strace to see that the program writes
+# no file; ps (procps, absent from minimal images) for waiting on the program.
 test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-dev strace procps"
 # The benchmarks: Google Benchmark, and a private Xvfb (xdpyinfo from
 # x11-utils) for their run under the X11 driver.
