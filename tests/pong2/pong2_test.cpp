@@ -14,6 +14,7 @@
 
 #include "chip8asm.h"
 #include "keypad.h"
+#include "delay_timer.h"
 #include "execute.h"
 #include "machine.h"
 
@@ -71,16 +72,16 @@ protected:
     static uint8_t cell(int x, int y) { return machine.display[display_index(x, y)]; }
     static void hold(int key, bool held) { input.keyHeld[KEYPAD_FIRST_SLOT + key] = held; }
 
-    // Frames come every frameNanos; the delay timer counts as the frame loop
-    // counts it: at most once a frame, after the instruction, on the first
-    // frame whose whole-millisecond clock is more than 10 ms past the last
-    // count, and not while it reads 0 (so the last count's time stays put).
+    // Frames come every frameNanos; after each frame's instruction the delay
+    // timer takes its turn by the frame loop's own rule, on this clock in
+    // whole milliseconds.
     long frameNanos = nanos_per_frame(4500);
     long executed = 0;
     long counts = 0;
-    long lastCountMs = 0;
+    uint32_t lastCountMs = 0;
+    // The counts the timer would have made had it never stopped at 0.
     long clock = 0;
-    long lastClockMs = 0;
+    uint32_t lastClockMs = 0;
 
     static long nanos_per_frame(long framesPerSecond) { return 1000000000L / framesPerSecond; }
 
@@ -103,14 +104,14 @@ protected:
             ADD_FAILURE() << "stack depth " << machine.sp;
             return false;
         }
-        const long nowMs = executed * frameNanos / 1000000;
-        if (machine.delayTimer > 0 && nowMs - lastCountMs > 10) {
-            --machine.delayTimer;
+        const uint32_t nowMs = static_cast<uint32_t>(executed * frameNanos / 1000000);
+        const bool stopped = machine.delayTimer == 0;
+        const bool counted = step_delay_timer(nowMs, lastCountMs);
+        if (counted) {
             ++counts;
             lastCountMs = nowMs;
-            ++clock;
-            lastClockMs = nowMs;
-        } else if (machine.delayTimer == 0 && nowMs - lastClockMs > 10) {
+        }
+        if (counted || (stopped && nowMs - lastClockMs > DELAY_TICK_MS)) {
             ++clock;
             lastClockMs = nowMs;
         }
