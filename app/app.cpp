@@ -90,9 +90,9 @@ void show_frame(Chrome chrome) {
 // The delay timer counts between the chrome and the grid. After the chrome,
 // so that the debug panel shows the timer as this frame's instruction left
 // it: the 60 that FX15 has just set, even when the count takes it to 59 in
-// that same frame, never a value no instruction saw. The grid does not read
-// the timer, so putting the count before it changes nothing drawn; it keeps
-// the count's clock reading ahead of the grid and the flip, the slow part.
+// that same frame. Before the grid, which does not read the timer, so that
+// place changes no pixel; it only fixes where in the frame the clock is read,
+// the same in every frame.
 void run_frame() {
     step_machine();
     show_frame(WITH_CHROME);
