@@ -121,20 +121,26 @@ path_gone() { [ ! -e "$1" ] || { why="$1 is still there"; return 1; }; }
 # The id of the window titled $1, if there is one.
 window_titled() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true; }
 
-# True once the program's window is up; sets WINDOW. A message box (titled
-# Vostrelina) means the ROM could not be opened: no need to wait further.
-window_up() {
+# Fails at once if a message box (titled Vostrelina) is up: the ROM could
+# not be opened, and waiting longer would not change that.
+no_message_box() {
     local box
-    WINDOW=$(window_titled "$title")
-    [ -n "$WINDOW" ] && return 0
     box=$(window_titled Vostrelina)
-    if [ -n "$box" ]; then
-        grab "$box" message-box || true
-        fail "a message box came up instead of the window (screenshot message-box.png)"
-    fi
-    why="no window titled '$title'"
-    return 1
+    [ -z "$box" ] && return 0
+    grab "$box" message-box || true
+    fail "a message box came up: the ROM was not opened (screenshot message-box.png)"
 }
+
+# True once the program's window is up; sets WINDOW.
+window_up() {
+    no_message_box
+    WINDOW=$(window_titled "$title")
+    [ -n "$WINDOW" ] || { why="no window titled '$title'"; return 1; }
+}
+
+# True once the program's window, with no message box over it, shows what
+# shows (below) is given.
+window_shows() { no_message_box && shows "$WINDOW" "$@"; }
 
 # Grabs window $1 as screenshot $2 and is true if every (x, y, RRGGBB)
 # triple that follows holds in it.
@@ -234,7 +240,7 @@ rom=$(winepath -w "$WORK_DIR/my roms/digit zero.ch8" 2>/dev/null)
 (cd "$WORK_DIR" && exec wine start "$rom") > "$WORK_DIR/start.out" 2>&1 &
 APP_PID=$!
 wait_until "the program's window" window_up
-wait_until "glyph 0 in the framed view" shows "$WINDOW" association \
+wait_until "glyph 0 in the framed view" window_shows association \
     5 5 999999 37 17 FFFFFF 33 17 000000 33 21 FFFFFF 37 21 000000
 close_program
 pass
@@ -251,7 +257,7 @@ exec_line=$(sed -n 's/^Exec=//p' "$desktop_entry" | sed 's/\\\\/\\/g')
 (cd "$folder" && eval "exec $exec_line") > "$WORK_DIR/menu.out" 2>&1 &
 APP_PID=$!
 wait_until "the program's window" window_up
-wait_until "the framed view" shows "$WINDOW" pong2-first 5 5 999999
+wait_until "the framed view" window_shows pong2-first 5 5 999999
 # PONG2 plays: the ball moves, so the display changes from one look to the next.
 display_changed() {
     grab "$WINDOW" pong2-later 2>/dev/null || { why="the window could not be grabbed"; return 1; }
