@@ -37,7 +37,11 @@ finish() {
     local code=$?
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
     APP_PID=""
-    [ -d "$WINEPREFIX" ] && { wineserver -k 2>/dev/null || true; }
+    # Wine's server ended before its prefix is removed with the test's folder.
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+        timeout 30 wineserver -w 2>/dev/null || true
+    fi
     eval "$lib_on_exit"
     local failed=0
     if [ "$code" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
