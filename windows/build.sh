@@ -268,11 +268,12 @@ SOURCE_DATE_EPOCH=0 "$host-strip" --strip-unneeded "$dist"/*.exe "$dist"/*.dll
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 
 # The archive: the folder under the name vostrelina-VERSION-win64, the
-# version being the project's, as CMake wrote it for the installer. The same every time: files
-# in a fixed order, all dated from the last commit (or SOURCE_DATE_EPOCH),
-# read-write for all, and no extra fields (Unix times, owners).
-version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$out/program/version.nsh")
-[ -n "$version" ] || die "no version in $out/program/version.nsh, which CMake writes"
+# version being the project's, as the configured build records it. The same
+# every time: files in a fixed order, all dated from the last commit (or
+# SOURCE_DATE_EPOCH), read-write for all, and no extra fields (Unix times,
+# owners).
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/program/CMakeCache.txt")
+[ -n "$version" ] || die "no project version in $out/program/CMakeCache.txt"
 name="vostrelina-$version-win64"
 date="${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
 rm -rf "$out/zip"
@@ -311,7 +312,7 @@ TZ=UTC touch -d "@$date" "$stage/app"/*
 } > "$stage/files.nsh"
 echo "Building vostrelina-$version-setup.exe"
 step makensis env -C "$stage" SOURCE_DATE_EPOCH="$date" makensis -V2 -NOCD \
-    -DVERSION_NSH="$out/program/version.nsh" -DICON="$out/program/app/icon/vostrelina.ico" \
+    -DVERSION="$version" -DICON="$out/program/app/icon/vostrelina.ico" \
     -DOUTFILE="$dist/vostrelina-$version-setup.exe" "$top/windows/vostrelina.nsi"
 rm -rf "$stage"
 echo "Windows folder ready: $dist"

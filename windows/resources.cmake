@@ -44,7 +44,3 @@ configure_file(${CMAKE_SOURCE_DIR}/windows/vostrelina.rc.in ${rc} @ONLY)
 # CMake's scan of it does not see.
 set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${icon};${VOSTRELINA_MANIFEST}")
 target_sources(vostrelina PRIVATE ${rc})
-
-# The installer's build (windows/build.sh, makensis) takes the version from
-# here too, like everything else.
-configure_file(${CMAKE_SOURCE_DIR}/windows/version.nsh.in ${CMAKE_BINARY_DIR}/version.nsh @ONLY)

@@ -2,8 +2,8 @@
 ; makensis, run in the staging folder the build fills (makensis -NOCD):
 ;   app\         the files installed, the Windows folder as it is shipped
 ;   files.nsh    their File and Delete lines, and their size (FILES_KB)
-; and given, with /D, VERSION_NSH (the version.nsh CMake writes from the
-; project's version), ICON (the .ico CMake draws from our SVG) and OUTFILE.
+; and given, with /D, VERSION (the project's, as the configured build
+; records it), ICON (the .ico CMake draws from our SVG) and OUTFILE.
 ;
 ; It installs per machine into Program Files\Vostrelina, adds a Start-menu
 ; shortcut, opens .ch8 and .c8 files with Vostrelina, and registers in Apps &
@@ -14,7 +14,6 @@ Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
 
-!include "${VERSION_NSH}"
 !include "files.nsh"
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
