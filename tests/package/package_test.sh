@@ -23,7 +23,16 @@ deb=$(build_package first)
 [ "$(basename "$deb")" = vostrelina_0.9-1_amd64.deb ] || fail "package.sh made $deb"
 echo "ok: built $deb"
 
-lintian --fail-on error,warning "$deb" >"$WORK_DIR/lintian" 2>&1 || { cat "$WORK_DIR/lintian" >&2; fail "lintian"; }
+# Debian 13's lintian runs appstreamcli on the metainfo and fails on its one
+# warning there, the missing homepage (the project has none); Debian 12's
+# lintian has no such check, and stops on a tag it does not know. So where
+# lintian has it, that check is left to appstreamcli below, which accepts that
+# warning alone.
+lintian_options=(--fail-on error,warning)
+if lintian-explain-tags appstream-metadata-validation-failed > /dev/null 2>&1; then
+    lintian_options+=(--suppress-tags appstream-metadata-validation-failed)
+fi
+lintian "${lintian_options[@]}" "$deb" >"$WORK_DIR/lintian" 2>&1 || { cat "$WORK_DIR/lintian" >&2; fail "lintian"; }
 echo "ok: lintian reports no error and no warning"
 
 # Unpacked where the checks below look; no file may name the folder it
