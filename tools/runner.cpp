@@ -120,44 +120,44 @@ bool is_key_wait(uint16_t word) { return (word & 0xF0FF) == 0xF00A; }
 RunResult run_steps(const RunSettings& settings) {
     SimulatedClock clock(settings.fps);
     uint32_t lastCount = 0;  // as the window's lastDelayTick starts
-    size_t nextKey = 0;
+    // Read once: the loop is the runner's whole cost over the executor.
+    const KeyEvent* nextKey = settings.keys.data();
+    const KeyEvent* const endKeys = nextKey + settings.keys.size();
+    std::FILE* const trace = settings.trace;
+    const bool fixedSteps = settings.cycles != 0;
+    const uint64_t steps = fixedSteps ? settings.cycles : settings.limit;
     int marked = -1;         // the slot whose new-event flag the last poll set
-    const uint64_t steps = settings.cycles ? settings.cycles : settings.limit;
-    RunResult result{settings.cycles ? StopReason::CYCLES : StopReason::LIMIT, 0, machine.pc, 0};
-    for (uint64_t step = 1; step <= steps; ++step) {
+    RunResult result{fixedSteps ? StopReason::CYCLES : StopReason::LIMIT, 0, 0, 0};
+    uint64_t step = 1;
+    for (; step <= steps; ++step) {
         // The poll: held flags follow every event; only the last event's
         // new-event flag is set, for this step alone (poll_input's rule).
         if (marked >= 0) input.keyNew[marked] = 0;
         marked = -1;
-        for (; nextKey < settings.keys.size() && settings.keys[nextKey].step <= step; ++nextKey) {
-            const KeyEvent& event = settings.keys[nextKey];
-            marked = KEYPAD_FIRST_SLOT + event.key;
-            input.keyHeld[marked] = event.down;
+        for (; nextKey != endKeys && nextKey->step <= step; ++nextKey) {
+            marked = KEYPAD_FIRST_SLOT + nextKey->key;
+            input.keyHeld[marked] = nextKey->down;
         }
         if (marked >= 0) input.keyNew[marked] = 1;
 
         const uint16_t pc = machine.pc;
         const int32_t sp = machine.sp;
-        if (settings.trace) std::fputs(trace_line(step).c_str(), settings.trace);
+        if (trace) std::fputs(trace_line(step).c_str(), trace);
         execute_instruction();
         const uint32_t now = clock.advance();
         if (step_delay_timer(now, lastCount)) lastCount = now;
 
-        result.steps = step;
-        if (machine.pc != pc || machine.sp != sp || settings.cycles) continue;
+        if (fixedSteps || machine.pc != pc || machine.sp != sp) continue;
         // Neither pc nor the stack moved (a call to itself does move the
         // stack): the machine is parked, stalled or waiting.
-        result.pc = pc;
-        result.word = word_at(pc);
-        if (is_jump(result.word)) result.reason = StopReason::PARKED;
-        else if (!is_key_wait(result.word)) result.reason = StopReason::STALLED;
-        else if (nextKey == settings.keys.size()) result.reason = StopReason::WAITING;
+        const uint16_t word = word_at(pc);
+        if (is_jump(word)) result.reason = StopReason::PARKED;
+        else if (!is_key_wait(word)) result.reason = StopReason::STALLED;
+        else if (nextKey == endKeys) result.reason = StopReason::WAITING;
         else continue;
-        return result;
+        return {result.reason, step, pc, word};
     }
-    result.pc = machine.pc;
-    result.word = word_at(machine.pc);
-    return result;
+    return {result.reason, step - 1, machine.pc, word_at(machine.pc)};
 }
 
 namespace {
