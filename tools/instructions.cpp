@@ -3,9 +3,9 @@
 #include <cstdio>
 
 // Every instruction form, in opcode order. The decoder takes the first row
-// whose fixed bits match, so the two-register shifts come before their
-// one-register short forms: they match every Y and write it out, so the
-// source says which word it was.
+// whose fixed bits match: a shift with Y = 0 is written in its short form,
+// one with any other Y with both registers, and each assembles back to its
+// word.
 const Form FORMS[FORM_COUNT] = {
     {"CLS",  "",    0x00E0, Fields::NONE},    // CLS            clear the display
     {"RET",  "",    0x00EE, Fields::NONE},    // RET            return from a subroutine
@@ -22,11 +22,11 @@ const Form FORMS[FORM_COUNT] = {
     {"XOR",  "rr",  0x8003, Fields::X_Y},     // XOR Vx, Vy
     {"ADD",  "rr",  0x8004, Fields::X_Y},     // ADD Vx, Vy     VF = carry
     {"SUB",  "rr",  0x8005, Fields::X_Y},     // SUB Vx, Vy     Vx = Vx - Vy, VF = no borrow
-    {"SHR",  "rr",  0x8006, Fields::X_Y},     // SHR Vx, Vy     VF = bit shifted out; Vy is not read
     {"SHR",  "r",   0x8006, Fields::X},       // SHR Vx         the same, Y = 0
+    {"SHR",  "rr",  0x8006, Fields::X_Y},     // SHR Vx, Vy     VF = bit shifted out; Vy is not read
     {"SUBN", "rr",  0x8007, Fields::X_Y},     // SUBN Vx, Vy    Vx = Vy - Vx, VF = no borrow
-    {"SHL",  "rr",  0x800E, Fields::X_Y},     // SHL Vx, Vy     VF = bit shifted out; Vy is not read
     {"SHL",  "r",   0x800E, Fields::X},       // SHL Vx         the same, Y = 0
+    {"SHL",  "rr",  0x800E, Fields::X_Y},     // SHL Vx, Vy     VF = bit shifted out; Vy is not read
     {"SNE",  "rr",  0x9000, Fields::X_Y},     // SNE Vx, Vy     skip next if Vx != Vy
     {"LD",   "Iv",  0xA000, Fields::NNN},     // LD I, nnn
     {"JP",   "rv",  0xB000, Fields::V0_NNN},  // JP V0, nnn     jump to nnn + V0

@@ -93,7 +93,15 @@ TEST(KeyScript, HeldAndNewAsTheWindowHasThem) {
 // frames a second it counts every 11 steps, at 50 at every step from the
 // very step that set it.
 TEST(DelayTimer, CountsOnTheSimulatedClock) {
-    load({0x60, 0x3C, 0xF0, 0x15, 0x12, 0x04});  // DT = 60, then park
+    // DT = 60 at step 2 (2 ms), then park: the first count comes at step 11,
+    // the first with more than 10 ms since the clock's 0.
+    load({0x60, 0x3C, 0xF0, 0x15, 0x12, 0x04});
+    run(10);
+    EXPECT_EQ(machine.delayTimer, 60);
+    load({0x60, 0x3C, 0xF0, 0x15, 0x12, 0x04});
+    run(11);
+    EXPECT_EQ(machine.delayTimer, 59);
+    load({0x60, 0x3C, 0xF0, 0x15, 0x12, 0x04});
     run(2 + 110);
     EXPECT_EQ(machine.delayTimer, 60 - 10);
     load({0x60, 0x3C, 0xF0, 0x15, 0x12, 0x04});
