@@ -88,11 +88,15 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& [name, run] : {std::pair{"executor", executor_benchmark},
-                                    std::pair{"runner", runner_benchmark},
-                                    std::pair{"runner_with_keys", runner_keys_benchmark}}) {
-        benchmark::RegisterBenchmark(name, run)->UseManualTime()->ComputeStatistics("min", lowest);
-    }
+    struct Entry {
+        const char* name;
+        void (*run)(benchmark::State&);
+    };
+    const Entry entries[] = {{"executor", executor_benchmark},
+                             {"runner", runner_benchmark},
+                             {"runner_with_keys", runner_keys_benchmark}};
+    for (const Entry& entry : entries)
+        benchmark::RegisterBenchmark(entry.name, entry.run)->UseManualTime()->ComputeStatistics("min", lowest);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     SummaryReporter reporter;
