@@ -273,11 +273,12 @@ SOURCE_DATE_EPOCH=0 "$host-strip" --strip-unneeded "$dist"/*.exe "$dist"/*.dll
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 
 # The archive: the folder under the name vostrelina-VERSION-win64, the
-# version being the one the window's title shows. The same every time: files
-# in a fixed order, all dated from the last commit (or SOURCE_DATE_EPOCH),
-# read-write for all, and no extra fields (Unix times, owners).
-version=$(sed -n 's/.*WINDOW_TITLE = "Vostrelina v\([0-9.]*\)".*/\1/p' "$top/app/frontend.h")
-[ -n "$version" ] || die "no version in app/frontend.h's WINDOW_TITLE"
+# version being the project's, as the configured build records it. The same
+# every time: files in a fixed order, all dated from the last commit (or
+# SOURCE_DATE_EPOCH), read-write for all, and no extra fields (Unix times,
+# owners).
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/program/CMakeCache.txt")
+[ -n "$version" ] || die "no project version in $out/program/CMakeCache.txt"
 name="vostrelina-$version-win64"
 date="${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
 rm -rf "$out/zip"
