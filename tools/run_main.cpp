@@ -22,7 +22,7 @@ const char* const USAGE =
     "it stopped (on standard error).\n"
     "  --cycles N         run N steps (default: until the program parks on a jump to\n"
     "                     itself, stalls, or waits for a key the script does not\n"
-    "                     give; at most 100000000 steps)\n"
+    "                     give; at most 100000000 steps, 1000000 with --trace)\n"
     "  --fps F            frames a second the delay timer's clock assumes (1000)\n"
     "  --seed S           seed of CXNN's random numbers (1)\n"
     "  --keys SCRIPT      keypad events: a file, or the script itself, e.g.\n"
@@ -186,6 +186,7 @@ int main(int argc, char** argv) {
         if (!trace) return file_error(options.trace, "cannot be written");
         std::fputs(trace_header().c_str(), trace);
         options.run.trace = trace;
+        options.run.limit = TRACED_STEP_LIMIT;
     }
     const RunResult result = run_steps(options.run);
     if (trace && (trace == stdout ? std::fflush(trace) : std::fclose(trace)) != 0)

@@ -31,6 +31,8 @@ enum class StopReason {
 };
 
 constexpr uint64_t DEFAULT_STEP_LIMIT = 100000000;
+// With a trace, a line a step: a million lines is about 120 MB.
+constexpr uint64_t TRACED_STEP_LIMIT = 1000000;
 constexpr uint32_t DEFAULT_FPS = 1000;
 
 struct RunSettings {
