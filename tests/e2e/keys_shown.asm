@@ -11,15 +11,15 @@ key     equ V0
 x       equ V1
 y       equ V2
 
-        LD x, 0
-        LD y, 0
+; Every wait comes first, or straight after a draw: a key sent once the
+; window shows the previous one (or, for the first, shows at all) is always
+; met by the wait, never by an instruction before it. x and y start at 0,
+; as every register does.
         LD key, K              ; the first key
 show:   LD I, rows
         ADD I, key
         DRW x, y, 1
-        ; Straight after the draw: a key sent once the picture shows it is
-        ; always met by this wait, never by the few instructions between.
-        LD key, K
+        LD key, K              ; the next key
         ADD x, 8
         SE x, 32
         JP show
