@@ -83,11 +83,13 @@ wait_window() {
 # without a window manager) gets the key pressed in the X server itself. When
 # the key closed the window, the release must still reach the server, or the
 # key stays down there and the next window to get the focus is told it is
-# held, as if pressed.
+# held, as if pressed: so it is also released without a window (the server
+# drops the release of a key that is not down).
 hold_key() {
     xdotool keydown --window "$1" "$2" 2>/dev/null
     sleep "${3:-0.3}"
-    xdotool keyup --window "$1" "$2" 2>/dev/null || xdotool keyup "$2" 2>/dev/null || true
+    xdotool keyup --window "$1" "$2" 2>/dev/null || true
+    xdotool keyup "$2" 2>/dev/null || true
 }
 
 # Grabs window $1 to $WORK_DIR/$2.png.
