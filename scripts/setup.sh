@@ -21,8 +21,10 @@ dev_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev libx11-dev"
 # screenshots (ImageMagick) and window inspection (x11-utils), clang for the
 # second compiler and, with its sanitizer and libFuzzer runtimes, the
 # sanitizer build and the fuzzer; strace to see that the program writes no
-# file; ps (procps, absent from minimal images) for waiting on the program.
-test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev strace procps"
+# file; ps (procps, absent from minimal images) for waiting on the program;
+# setxkbmap and xmodmap for the keyboard layouts test, and sdl12-compat, the
+# second SDL 1.2 the real-window tests run on.
+test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev strace procps x11-xkb-utils x11-xserver-utils libsdl1.2-compat"
 # The benchmarks: Google Benchmark, and a private Xvfb (xdpyinfo from
 # x11-utils) for their run under the X11 driver.
 bench_packages="libbenchmark-dev xvfb xauth x11-utils"
@@ -31,8 +33,10 @@ bench_packages="libbenchmark-dev xvfb xauth x11-utils"
 # archive and unzip to check it; Wine to run it,
 # tesseract to read the message box's text off its screenshot, and DejaVu
 # for Wine to draw that text in: with no fonts-wine (a Recommends) and the
-# FreeFont family the only fonts, tesseract misreads the box's text.
-windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core"
+# FreeFont family the only fonts, tesseract misreads the box's text. The
+# executable's icon is drawn with rsvg-convert and put together with icotool
+# (icoutils, whose wrestool reads it back), and the installer made by NSIS.
+windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core nsis icoutils librsvg2-bin"
 
 # The Debian package (scripts/package.sh, "package"): Debian's packaging
 # tools (dpkg-buildpackage wants build-essential itself), rsvg-convert to draw
