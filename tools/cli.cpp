@@ -3,9 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
+#include "machine.h"
 #include "version.h"
 
 bool parse_unsigned(const std::string& text, uint64_t max, uint64_t& value) {
@@ -32,14 +31,9 @@ bool parse_unsigned(const std::string& text, uint64_t max, uint64_t& value) {
 
 bool read_whole_file(const std::string& path, size_t maxBytes, std::string& bytes, bool& tooLong,
                      std::string& error) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        error = "is a directory";
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = open_rom(path.c_str());
     if (!file) {
-        error = std::strerror(errno);
+        error = errno == EISDIR ? "is a directory" : std::strerror(errno);
         return false;
     }
     bytes.assign(maxBytes + 1, '\0');

@@ -39,6 +39,9 @@ expect_code 1 "$tools/vostrelina-asm" folder out.bin
 expect_code 2 "$tools/vostrelina-dis"; expect_err "name one ROM"
 expect_code 2 "$tools/vostrelina-dis" missing.ch8; expect_err "missing.ch8: No such file"
 expect_code 2 "$tools/vostrelina-dis" folder; expect_err "folder: is a directory"
+# A FIFO nobody writes to reads as an empty image, as the window reads it: no hang.
+mkfifo idle.fifo
+expect_code 0 timeout 20 "$tools/vostrelina-dis" idle.fifo
 expect_code 2 "$tools/vostrelina-dis" --frobnicate empty.ch8; expect_err "unknown option '--frobnicate'"
 expect_code 2 "$tools/vostrelina-dis" empty.ch8 folder/missing/out.asm
 head -c 65537 /dev/zero > huge.ch8
