@@ -26,6 +26,7 @@
 #include "frontend.h"
 #include "floor.h"
 #include "programs.h"
+#include "run_failed.h"
 #include "session.h"
 #include "execute.h"
 
@@ -128,19 +129,6 @@ void register_benchmarks() {
     }
     add("start_up_to_first_flip", [](benchmark::State& s, int) { start_up_benchmark(s); }, 0,
         benchmark::kMillisecond);
-}
-
-// Whether a run ended early (SkipWithError) and has no figures. Google
-// Benchmark 1.7 (Debian 12) says so in Run::error_occurred; 1.8 replaced it
-// with Run::skipped (Debian 13 has 1.9). The first overload exists only where
-// Run has skipped, and the literal 0 prefers it; else the second is taken.
-template <typename R>
-auto run_failed(const R& run, int) -> decltype(static_cast<bool>(run.skipped)) {
-    return static_cast<bool>(run.skipped);
-}
-template <typename R>
-bool run_failed(const R& run, long) {
-    return run.error_occurred;
 }
 
 // The console table as usual, and each benchmark's fastest pass (of all
