@@ -80,7 +80,7 @@ TEST_F(FrameLoopTest, StartUpLoadsGlyphsAndRomAndSetsPc) {
     EXPECT_EQ(machine.sp, 0);
     char* caption = nullptr;
     SDL_WM_GetCaption(&caption, nullptr);
-    EXPECT_STREQ(caption, "Vostrelina v0.9");
+    EXPECT_STREQ(caption, "Vostrelina v" VOSTRELINA_VERSION);
 }
 
 TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {
