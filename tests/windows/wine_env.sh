@@ -1,7 +1,8 @@
 # Wine as the Windows folder's users see it, for the scripts that run the
 # folder (the Wine test, the README's screenshots). Source it after
-# tests/e2e/lib.sh (it uses WORK_DIR and fail) with the Windows build folder
-# as $1: the prefix is kept there, shared by every script that runs Wine.
+# tests/e2e/lib.sh (it uses WORK_DIR, APP_PID, fail and on_exit) with the
+# Windows build folder as $1: the prefix is kept there, shared by every
+# script that runs Wine. On exit the program and Wine's server are stopped.
 
 export WINEPREFIX="$1/wineprefix"
 export WINEDEBUG=-all
@@ -23,3 +24,9 @@ init_prefix() {
     fi
     touch "$WINEPREFIX/.ready"
 }
+
+stop_wine() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+}
+on_exit stop_wine
