@@ -29,6 +29,10 @@ KEEP_SHOTS="$shots"
 # build folder from project().
 TITLE=$(cat "$out/program/window-title" 2>/dev/null || true)
 VERSION=$(cat "$out/program/version" 2>/dev/null || true)
+# The cross-built libraries the folder was made with, as its configured build
+# recorded them: OUT/prefix, or the folder VOSTRELINA_WINDOWS_PREFIX named.
+prefix=$(sed -n 's/^VOSTRELINA_WINDOWS_PREFIX:[A-Z]*=//p' "$out/program/CMakeCache.txt" 2>/dev/null || true)
+prefix="${prefix:-$out/prefix}"
 
 # shellcheck source=wine_env.sh
 source "$top/tests/windows/wine_env.sh" "$out"
@@ -244,7 +248,7 @@ done
 # build's prefix, since rebuilding them takes minutes: their headers are
 # checked above.
 for build in first second; do
-    if ! VOSTRELINA_WINDOWS_PREFIX="$out/prefix" bash "$top/windows/build.sh" "$WORK_DIR/$build" \
+    if ! VOSTRELINA_WINDOWS_PREFIX="$prefix" bash "$top/windows/build.sh" "$WORK_DIR/$build" \
             > "$WORK_DIR/$build.log" 2>&1; then
         tail -n 20 "$WORK_DIR/$build.log" >&2
         fail "the $build build in $WORK_DIR/$build failed"
@@ -272,7 +276,7 @@ mkdir -p "$WORK_DIR/ttf"
 cp "$dist"/*.dll "$dist/FreeSans.ttf" "$WORK_DIR/ttf/"
 cc -std=c99 "$top/tests/windows/ttf_dump.c" -o "$WORK_DIR/ttf_dump" $(pkg-config --cflags --libs sdl SDL_ttf)
 x86_64-w64-mingw32-gcc-win32 -std=c99 "$top/tests/windows/ttf_dump.c" -o "$WORK_DIR/ttf/ttf_dump.exe" \
-    $(PKG_CONFIG_LIBDIR="$out/prefix/lib/pkgconfig" pkg-config --cflags --libs sdl SDL_ttf)
+    $(PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" pkg-config --cflags --libs sdl SDL_ttf)
 "$WORK_DIR/ttf_dump" "$dist/FreeSans.ttf" > "$WORK_DIR/ttf-linux.txt"
 dump_code=0
 run_console "$WORK_DIR/ttf" "$WORK_DIR/ttf-windows.txt" ttf_dump.exe FreeSans.ttf || dump_code=$?
