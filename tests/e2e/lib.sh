@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers for the real-window tests: a private Xvfb, the program's
 # window, held keys, pixels of screenshots, and closing as a window manager.
 # Source it, then call start_xvfb. Expects BUILD_DIR (holding vostrelina and
@@ -79,12 +80,10 @@ window_titled() {
     [ -n "$id" ] && echo "$id"
 }
 
-# Waits for a window titled exactly $1 (the program's, TITLE, by default)
-# and prints its id.
+# Waits for the program's window, titled TITLE, and prints its id.
 wait_window() {
-    local title="${1:-$TITLE}"
-    [ -n "$title" ] || fail "no window title: $BUILD_DIR/window-title is missing (configure the build)"
-    wait_until "a window titled '$title'" "$DEADLINE" window_titled "$title"
+    [ -n "$TITLE" ] || fail "no window title: $BUILD_DIR/window-title is missing (configure the build)"
+    wait_until "a window titled '$TITLE'" "$DEADLINE" window_titled "$TITLE"
 }
 
 # Without a window manager there is no focus: the key goes to the window, and
