@@ -31,8 +31,10 @@ bench_packages="libbenchmark-dev xvfb xauth x11-utils"
 # archive and unzip to check it; Wine to run it,
 # tesseract to read the message box's text off its screenshot, and DejaVu
 # for Wine to draw that text in: with no fonts-wine (a Recommends) and the
-# FreeFont family the only fonts, tesseract misreads the box's text.
-windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core"
+# FreeFont family the only fonts, tesseract misreads the box's text. The
+# executable's icon is drawn with rsvg-convert and put together with icotool
+# (icoutils, whose wrestool reads it back), and the installer made by NSIS.
+windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core nsis icoutils librsvg2-bin"
 
 # The Debian package (scripts/package.sh, "package"): Debian's packaging
 # tools (dpkg-buildpackage wants build-essential itself), rsvg-convert to draw

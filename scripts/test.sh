@@ -2,8 +2,8 @@
 # The full gate. Builds everything and runs every test: unit tests, the
 # dummy-driver SDL tests and the real-window tests under Xvfb, all through
 # ctest; then the same suites under the sanitizers, two minutes of fuzzing,
-# and the Windows build under Wine. The presets are in CMakePresets.json;
-# with CI=true in the environment, warnings are errors.
+# and the Windows build and its installer under Wine. The presets are in
+# CMakePresets.json; with CI=true in the environment, warnings are errors.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 # Everything the whole run needs, with one update of the package lists.
@@ -36,3 +36,5 @@ bash "$top/fuzz/run.sh" 120
 if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$top/../shared/deps" ]; then export VOSTRELINA_SOURCES="$top/../shared/deps"; fi
 bash "$top/windows/build.sh"
 bash "$top/tests/windows/wine_test.sh" "$top/build-windows"
+# The installer, in a Wine prefix of its own.
+bash "$top/tests/windows/installer_test.sh" "$top/build-windows"

@@ -267,11 +267,12 @@ SOURCE_DATE_EPOCH=0 "$host-strip" --strip-unneeded "$dist"/*.exe "$dist"/*.dll
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 
 # The archive: the folder under the name vostrelina-VERSION-win64, the
-# version being the project's, which CMake wrote into the build folder. The
-# same every time: files in a fixed order, all dated from the last commit (or
-# SOURCE_DATE_EPOCH), read-write for all, and no extra fields (Unix times,
-# owners).
-version=$(cat "$out/program/version")
+# version being the project's, which CMake wrote into the configured build
+# folder. The same every time: files in a fixed order, all dated from the last
+# commit (or SOURCE_DATE_EPOCH), read-write for all, and no extra fields (Unix
+# times, owners).
+version=$(cat "$out/program/version" 2>/dev/null || true)
+[ -n "$version" ] || die "no project version in $out/program/version"
 name="vostrelina-$version-win64"
 date="${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
 rm -rf "$out/zip"
@@ -282,5 +283,36 @@ TZ=UTC touch -d "@$date" "$out/zip/$name"/*
 (cd "$out/zip" && find "$name" -type f | LC_ALL=C sort |
     TZ=UTC zip -q -X -D -9 "$dist/$name.zip" -@)
 rm -rf "$out/zip"
+
+# The installer, vostrelina-VERSION-setup.exe (windows/vostrelina.nsi): the
+# folder's files, staged in OUT/installer with the archive's dates and listed
+# in name order for makensis. The same every time too: the installer's PE
+# header keeps the date of Debian's NSIS stub, the files inside carry their
+# own dates, and any date makensis would write comes from SOURCE_DATE_EPOCH.
+stage="$out/installer"
+rm -rf "$stage"
+mkdir -p "$stage/app"
+files=$(cd "$dist" && find . -maxdepth 1 -type f ! -name "$name.zip" -printf '%P\n' | LC_ALL=C sort)
+bytes=0
+for file in $files; do
+    cp "$dist/$file" "$stage/app/"
+    bytes=$((bytes + $(stat -c %s "$dist/$file")))
+done
+TZ=UTC touch -d "@$date" "$stage/app"/*
+{
+    echo "; The files installed, written by windows/build.sh."
+    echo "!define FILES_KB $(((bytes + 1023) / 1024))"
+    echo "!macro INSTALL_FILES"
+    for file in $files; do echo "    File \"app/$file\""; done
+    echo "!macroend"
+    echo "!macro DELETE_FILES"
+    for file in $files; do echo "    Delete \"\$INSTDIR\\$file\""; done
+    echo "!macroend"
+} > "$stage/files.nsh"
+echo "Building vostrelina-$version-setup.exe"
+step makensis env -C "$stage" SOURCE_DATE_EPOCH="$date" makensis -V2 -NOCD \
+    -DVERSION="$version" -DICON="$out/program/app/icon/vostrelina.ico" \
+    -DOUTFILE="$dist/vostrelina-$version-setup.exe" "$top/windows/vostrelina.nsi"
+rm -rf "$stage"
 echo "Windows folder ready: $dist"
 ls -l "$dist"

@@ -184,6 +184,12 @@ mkdir -p "$shots"
 rm -f "$shots"/*.png "$shots"/*.txt
 
 begin "the folder holds the program, its DLLs, the font and PONG2, and needs nothing else"
+# The folder's programs and libraries; the installer beside them is tested by
+# tests/windows/installer_test.sh.
+binaries=()
+for binary in "$dist"/*.exe "$dist"/*.dll; do
+    [[ "$binary" == *-setup.exe ]] || binaries+=("$binary")
+done
 for file in vostrelina.exe SDL.dll SDL_ttf.dll FreeSans.ttf PONG2; do
     [ -f "$dist/$file" ] || fail "$file is missing from $dist"
 done
@@ -192,7 +198,7 @@ headers=$(x86_64-w64-mingw32-objdump -p "$dist/vostrelina.exe")
 grep -q "Subsystem.*Windows GUI" <<< "$headers" || fail "vostrelina.exe is not a GUI program"
 # Every DLL imported must be in the folder or be part of Windows itself (no
 # libstdc++, libgcc or winpthread DLL).
-for binary in "$dist"/*.exe "$dist"/*.dll; do
+for binary in "${binaries[@]}"; do
     for dll in $(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
         [ -f "$dist/$dll" ] && continue
         case "${dll,,}" in
@@ -207,7 +213,7 @@ LC_ALL=C grep -q $'mode vid\xe9o' "$dist/vostrelina.exe" || fail "the video-mode
 if LC_ALL=C grep -q $'vid\xc3\xa9o' "$dist/vostrelina.exe"; then fail "UTF-8 text in vostrelina.exe"; fi
 # No build time in any PE header, nor in a DLL's export table: it would make
 # each build's bytes differ.
-for binary in "$dist"/*.exe "$dist"/*.dll; do
+for binary in "${binaries[@]}"; do
     stamp=$(pe_timestamp "$binary")
     [ "$stamp" = 0 ] || fail "$(basename "$binary") has the build time $(date -u -d "@$stamp") in its PE header"
     stamp=$(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^Time\/Date stamp[[:space:]]*//p')
@@ -226,14 +232,14 @@ for name in $(grep DECLSPEC /usr/include/SDL/SDL_ttf.h | grep -o 'TTF_[A-Za-z0-9
 done
 pass
 
-begin "the archive holds the folder as it is, and two builds give the same bytes"
+begin "the archive holds the folder as it is, and two builds give the same archive and installer"
 zips=("$dist"/vostrelina-*-win64.zip)
 [ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || fail "not one vostrelina-VERSION-win64.zip in $dist"
 zip="${zips[0]}"
 [ "$(basename "$zip")" = "vostrelina-$VERSION-win64.zip" ] || fail "$(basename "$zip") does not carry the version $VERSION"
 folder=$(basename "$zip" .zip)
 # Every file of the folder but the archive, under one folder, in name order.
-expected=$(cd "$dist" && find . -maxdepth 1 -type f ! -name '*.zip' -printf "$folder/%P\n" | LC_ALL=C sort)
+expected=$(cd "$dist" && find . -maxdepth 1 -type f ! -name '*.zip' ! -name '*-setup.exe' -printf "$folder/%P\n" | LC_ALL=C sort)
 listed=$(unzip -Z1 "$zip")
 [ "$listed" = "$expected" ] || fail "$(basename "$zip") lists
 $listed
@@ -264,6 +270,17 @@ if [ "$first_sum" != "$second_sum" ]; then
     fail "two builds gave different archives (sha256 $first_sum and $second_sum, both kept in $out/archives-that-differ)"
 fi
 echo "both archives: sha256 $first_sum"
+setup="${folder%-win64}-setup.exe"
+first_sum=$(sha256sum < "$WORK_DIR/first/dist/$setup" | cut -d' ' -f1)
+second_sum=$(sha256sum < "$WORK_DIR/second/dist/$setup" | cut -d' ' -f1)
+if [ "$first_sum" != "$second_sum" ]; then
+    rm -rf "$out/installers-that-differ"
+    mkdir -p "$out/installers-that-differ"
+    cp "$WORK_DIR/first/dist/$setup" "$out/installers-that-differ/first-setup.exe"
+    cp "$WORK_DIR/second/dist/$setup" "$out/installers-that-differ/second-setup.exe"
+    fail "two builds gave different installers (sha256 $first_sum and $second_sum, both kept in $out/installers-that-differ)"
+fi
+echo "both installers: sha256 $first_sum"
 pass
 
 start_xvfb
