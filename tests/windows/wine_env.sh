@@ -25,8 +25,14 @@ init_prefix() {
     touch "$WINEPREFIX/.ready"
 }
 
+# Wine's server is ended, and waited for, before the shared helpers remove
+# the test's folder: the installer test keeps its prefix there.
 stop_wine() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-    wineserver -k 2>/dev/null || true
+    APP_PID=""
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+        timeout 30 wineserver -w 2>/dev/null || true
+    fi
 }
 on_exit stop_wine
