@@ -71,16 +71,31 @@ void count_down_delay_timer() {
     if (step_delay_timer(SDL_GetTicks(), lastDelayTick)) lastDelayTick = SDL_GetTicks();
 }
 
-// One frame is one instruction. There is no pacing: the machine runs as fast
-// as frames can be drawn and flipped.
-void run_frame() {
+void step_machine() {
     poll_input();
     choose_view_mode();
     execute_instruction();
-    render_view_chrome();
+}
+
+void show_frame(Chrome chrome) {
+    if (chrome == WITH_CHROME) render_view_chrome();
     count_down_delay_timer();
     render_display();
     present_frame(screen);
+}
+
+// One frame is one instruction. There is no pacing: the machine runs as fast
+// as frames can be drawn and flipped.
+//
+// The delay timer counts between the chrome and the grid. After the chrome,
+// so that the debug panel shows the timer as this frame's instruction left
+// it: the 60 that FX15 has just set, even when the count takes it to 59 in
+// that same frame. Before the grid, which does not read the timer, so that
+// place changes no pixel; it only fixes where in the frame the clock is read,
+// the same in every frame.
+void run_frame() {
+    step_machine();
+    show_frame(WITH_CHROME);
 }
 
 int app_main(const char* commandLineTail) {

@@ -40,4 +40,15 @@ int app_main(const char* commandLineTail);
 void start_up(const char* commandLineTail);
 void choose_view_mode();
 void count_down_delay_timer();
+
+// One frame: step_machine, then show_frame with the chrome.
 void run_frame();
+
+// The frame's two halves, for a caller that runs frames of its own (the
+// fuzzer, which draws the slow chrome only now and then). The machine's
+// half: the input polled, the view mode chosen, one instruction.
+void step_machine();
+// The drawing half: the view's chrome (the background, captions and debug
+// panel), the delay timer's count, the display's grid, the flip.
+enum Chrome { WITH_CHROME, WITHOUT_CHROME };
+void show_frame(Chrome chrome);

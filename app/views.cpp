@@ -55,7 +55,7 @@ void render_debug() {
     draw_frame_rect(screen, 259, 5, 55, 150, WHITE);
     panel_line(265, 5, "PC : %X", m.pc);
     panel_line(265, 23, "I : %X", m.I);
-    // The delay timer shows its value before this frame's count.
+    // Before this frame's count (run_frame says why).
     panel_line(265, 41, "dly : %i", m.delayTimer);
     // Only 9 px below dly, not 18 like the lines above: y 59 is not used.
     panel_line(265, 50, "snd : %i", m.soundTimer);

@@ -12,7 +12,7 @@ struct GridPlacement {
 };
 
 // One row per view mode, in the modes' order.
-constexpr GridPlacement GRID_PLACEMENTS[] = {
+inline constexpr GridPlacement GRID_PLACEMENTS[] = {
     {5, 0, 0},    // VIEW_FULL: the whole window
     {4, 32, 16},  // VIEW_FRAMED: on the grey border
     {2, 96, 48},  // VIEW_DEBUG: inside the panel's grey frame

@@ -30,7 +30,6 @@
 #include "views.h"
 #include "keypad.h"
 #include "input.h"
-#include "execute.h"
 #include "machine.h"
 #include "sdl_support.h"
 
@@ -110,21 +109,6 @@ void push_input_event(uint8_t kind, uint8_t value) {
     }
 }
 
-// One frame in the real frame loop's order. Frames that skip the chrome run
-// the same steps without it.
-void frame(bool withChrome) {
-    if (withChrome) {
-        run_frame();
-        return;
-    }
-    poll_input();
-    choose_view_mode();
-    execute_instruction();
-    count_down_delay_timer();
-    render_display();
-    present_frame(screen);
-}
-
 void check_invariants(int frameNumber) {
     for (uint8_t cell : machine.display) {
         if (cell > 1) broken("a display cell is neither 0 nor 1", frameNumber);
@@ -192,11 +176,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
         }
-        // Whether the mode changes is known only after the poll, so a change
-        // gets its chrome on the frame after: one frame late, never missed.
+        step_machine();
+        // The poll has chosen this frame's view, so a change gets its chrome
+        // in the very frame it happens.
         const bool withChrome = frames % CHROME_EVERY == 0 || viewMode != lastMode;
         lastMode = viewMode;
-        frame(withChrome);
+        show_frame(withChrome ? WITH_CHROME : WITHOUT_CHROME);
         check_invariants(frames);
         frames++;
     }

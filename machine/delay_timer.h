@@ -1,6 +1,7 @@
 // The delay timer's clock rule, the only clocked part of the machine. The
-// frame loop runs it on SDL's millisecond clock; the headless tests, the
-// fuzzer and the tools run the same rule on a clock of their own.
+// frame loop (and the fuzzer, which runs the frame loop's steps) runs it on
+// SDL's millisecond clock; the headless PONG2 player of the tests and
+// bench/pong2_pace, and the tools, run the same rule on a clock of their own.
 #pragma once
 
 #include <cstdint>

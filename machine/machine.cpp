@@ -1,9 +1,9 @@
 #include "machine.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
-#include <filesystem>
+#include <sys/stat.h>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -45,6 +45,19 @@ RomStatus load_rom_image(const uint8_t* bytes, size_t size) {
     return kept < size ? ROM_CUT : ROM_LOADED;
 }
 
+// A directory opens on some systems and its read then fails; it is no ROM,
+// so it is refused like a file that does not open. Asked of the descriptor
+// already open, not of the name, so nothing can swap the file in between.
+static bool is_directory(int fd) {
+#ifdef _WIN32
+    struct _stat status;
+    return _fstat(fd, &status) != 0 || (status.st_mode & _S_IFDIR) != 0;
+#else
+    struct stat status;
+    return fstat(fd, &status) != 0 || S_ISDIR(status.st_mode);
+#endif
+}
+
 // A FIFO with no writer would block a plain open until one comes, with the
 // window already up and nothing able to close it. Opened without blocking it
 // opens at once; reads then block again, so a pipe that is being fed is still
@@ -52,23 +65,29 @@ RomStatus load_rom_image(const uint8_t* bytes, size_t size) {
 // FIFOs to wait on.
 static FILE* open_rom(const char* path) {
 #ifdef _WIN32
-    return std::fopen(path, "rb");
+    FILE* file = std::fopen(path, "rb");
+    if (file && is_directory(_fileno(file))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 #else
-    const int fd = open(path, O_RDONLY | O_NONBLOCK);
+    int fd = open(path, O_RDONLY | O_NONBLOCK);
+    // A file under another program's lease refuses the non-blocking open
+    // while the lease is being given back; a plain open waits for that, and
+    // so does this one. A FIFO never gives this error.
+    if (fd < 0 && (errno == EWOULDBLOCK || errno == EAGAIN)) fd = open(path, O_RDONLY);
     if (fd < 0) return nullptr;
     const int flags = fcntl(fd, F_GETFL);
-    FILE* file = flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0 ? nullptr
-                                                                         : fdopen(fd, "rb");
+    FILE* file = is_directory(fd) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0
+                     ? nullptr
+                     : fdopen(fd, "rb");
     if (!file) close(fd);
     return file;
 #endif
 }
 
 RomStatus read_rom_file(const char* path) {
-    // fopen succeeds on a directory on some systems and the read then fails;
-    // a directory is no ROM, so it is refused like a file that does not open.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return ROM_UNOPENABLE;
     FILE* file = open_rom(path);
     if (!file) return ROM_UNOPENABLE;
 

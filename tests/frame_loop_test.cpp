@@ -67,8 +67,16 @@ TEST_F(FrameLoopTest, StartUpLoadsGlyphsAndRomAndSetsPc) {
     FILE* file = std::fopen(path, "wb");
     std::fputs("\x60\x07", file);
     std::fclose(file);
+    // Everything checked below starts out otherwise than start-up leaves it.
+    machine.memory[0] = 0;
+    machine.memory[0x200] = machine.memory[0x201] = 0xEE;
     machine.pc = 0x345;
     machine.sp = 3;
+    appRunning = 0;
+    romFailed = 1;
+    viewMode = VIEW_DEBUG;
+    lastDelayTick = 99;
+    SDL_WM_SetCaption("not yet", nullptr);
     start_up(path);
     std::remove(path);
     EXPECT_EQ(appRunning, 1);
@@ -78,12 +86,17 @@ TEST_F(FrameLoopTest, StartUpLoadsGlyphsAndRomAndSetsPc) {
     EXPECT_EQ(machine.memory[0x201], 0x07);
     EXPECT_EQ(machine.pc, 0x200);
     EXPECT_EQ(machine.sp, 0);
+    EXPECT_EQ(viewMode, VIEW_FRAMED);
+    EXPECT_EQ(lastDelayTick, 0u);
     char* caption = nullptr;
     SDL_WM_GetCaption(&caption, nullptr);
     EXPECT_STREQ(caption, "Vostrelina v" VOSTRELINA_VERSION);
 }
 
 TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {
+    machine.pc = 0x345;  // start-up sets it, also when the ROM fails
+    machine.sp = 3;
+    machine.memory[0x200] = 0xEE;
     testing::internal::CaptureStderr();
     start_up("/nonexistent/rom");
     const std::string said = testing::internal::GetCapturedStderr();
@@ -91,6 +104,8 @@ TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {
     EXPECT_EQ(appRunning, 0);
     EXPECT_EQ(romFailed, 1);
     EXPECT_EQ(machine.pc, 0x200);
+    EXPECT_EQ(machine.sp, 0);
+    EXPECT_EQ(machine.memory[0x200], 0);  // the machine was reset, and no ROM loaded
     romFailed = 0;
 }
 
@@ -135,4 +150,21 @@ TEST_F(FrameLoopTest, FirstFrameWithF1HeldIsDrawnInTheFullView) {
     EXPECT_EQ(viewMode, VIEW_FULL);
     EXPECT_EQ(pixel(2, 2), 0x000000u);
     EXPECT_EQ(count_colour(0, 0, 320, 160, 0x999999), 0);
+}
+
+// The frame's two halves: the machine's draws nothing; the drawing half
+// without the chrome still counts the delay timer and draws the grid and
+// nothing else, over what was there.
+TEST_F(FrameLoopTest, FrameHalvesSplitTheMachineFromTheDrawing) {
+    const uint8_t program[] = {0x60, 0x3C, 0xF0, 0x15, 0x12, 0x04};  // V0 = 60; delay = V0
+    load_rom_image(program, sizeof program);
+    step_machine();
+    step_machine();
+    EXPECT_EQ(machine.pc, 0x204);
+    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160);
+    lastDelayTick = SDL_GetTicks() - 11;
+    show_frame(WITHOUT_CHROME);
+    EXPECT_EQ(machine.delayTimer, 59);
+    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 256 * 128);  // the framed view's grid
+    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160 - 256 * 128);
 }

@@ -1,4 +1,5 @@
 // Keypad instructions and the timers.
+#include "delay_timer.h"
 #include "machine_fixture.h"
 
 using KeysTimersTest = MachineTest;
@@ -83,4 +84,21 @@ TEST_F(KeysTimersTest, TimersAreSetAndRead) {
     step();
     EXPECT_EQ(machine.V[3], 42);
     EXPECT_EQ(machine.soundTimer, 9);  // nothing counts the sound timer
+}
+
+// The delay timer's clock rule: one count once more than 10 ms have passed
+// (11 or more, not 10), none while it reads 0, and right across the clock's
+// wrap.
+TEST_F(KeysTimersTest, DelayTimerCountsOnceMoreThan10ms) {
+    machine.delayTimer = 5;
+    EXPECT_FALSE(step_delay_timer(1010, 1000));
+    EXPECT_EQ(machine.delayTimer, 5);
+    EXPECT_TRUE(step_delay_timer(1011, 1000));
+    EXPECT_EQ(machine.delayTimer, 4);
+    EXPECT_TRUE(step_delay_timer(5, 0xFFFFFFF0u));  // 21 ms after the last count
+    EXPECT_EQ(machine.delayTimer, 3);
+    EXPECT_FALSE(step_delay_timer(5, 0xFFFFFFFEu));  // 7 ms after
+    machine.delayTimer = 0;
+    EXPECT_FALSE(step_delay_timer(5000, 0));
+    EXPECT_EQ(machine.delayTimer, 0);
 }

@@ -1,6 +1,9 @@
 // The machine record at start-up: glyphs, and ROM images of every size.
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -125,6 +128,46 @@ TEST_F(RomFileTest, MissingFileOrDirectoryLeavesMemoryUntouched) {
     EXPECT_EQ(read_rom_file("/nonexistent/PONG2"), ROM_UNOPENABLE);
     EXPECT_EQ(read_rom_file("/tmp"), ROM_UNOPENABLE);
     EXPECT_EQ(machine.memory[0x200], 0xAB);
+}
+
+// A file under another program's write lease refuses the non-blocking open
+// while the kernel asks the holder to give the lease back; the ROM is then
+// opened again, blocking, as a plain open would be. The holder, a child, lets
+// go only when told of that break, so the first open always meets the lease.
+TEST_F(RomFileTest, FileUnderALeaseIsReadOnceTheLeaseIsGivenBack) {
+    write_rom(3);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    sigset_t breakNotice, before;
+    sigemptyset(&breakNotice);
+    sigaddset(&breakNotice, SIGIO);  // the kernel's notice to a lease holder
+    sigprocmask(SIG_BLOCK, &breakNotice, &before);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const int fd = open(path.c_str(), O_RDONLY);
+        const char leased = fd >= 0 && fcntl(fd, F_SETLEASE, F_WRLCK) == 0 ? 'y' : 'n';
+        if (write(ready[1], &leased, 1) != 1 || leased != 'y') _exit(1);
+        const timespec patience = {30, 0};
+        sigtimedwait(&breakNotice, nullptr, &patience);
+        fcntl(fd, F_SETLEASE, F_UNLCK);
+        _exit(0);
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_GT(holder, 0);
+    close(ready[1]);
+    char leased = 'n';
+    const bool told = read(ready[0], &leased, 1) == 1;
+    close(ready[0]);
+    if (!told || leased != 'y') {
+        waitpid(holder, nullptr, 0);
+        GTEST_SKIP() << "this file system gives no write lease";
+    }
+    EXPECT_EQ(read_rom_file(path.c_str()), ROM_LOADED);
+    EXPECT_EQ(machine.memory[0x200], pattern(0));
+    EXPECT_EQ(machine.memory[0x202], pattern(2));
+    int status = -1;
+    waitpid(holder, &status, 0);
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(MachineStartTest, ImageBytesLoadLikeAFile) {

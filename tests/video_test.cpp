@@ -5,13 +5,6 @@
 
 using PrimitivesTest = SdlTest;
 
-TEST_F(PrimitivesTest, WindowIs320By160With32Bits) {
-    EXPECT_EQ(screen->w, 320);
-    EXPECT_EQ(screen->h, 160);
-    EXPECT_EQ(screen->format->BitsPerPixel, 32);
-    EXPECT_EQ(appRunning, 1);
-}
-
 TEST_F(PrimitivesTest, PutPixelOffTheSurfaceChangesNothing) {
     put_pixel(screen, 320, 0, 0xFFFFFF);
     put_pixel(screen, 0, -1, 0xFFFFFF);
@@ -64,4 +57,24 @@ TEST_F(PrimitivesTest, PutPixelAddressesRowsByThePitch) {
         EXPECT_EQ(got, expected[i]) << "row " << i / (PITCH / 4) << ", word " << i % (PITCH / 4);
     }
     SDL_FreeSurface(padded);
+}
+
+// A colour-keyed surface, once blitted, is kept run-length encoded: its
+// pixels can be written only while it is locked (SDL_MUSTLOCK). The pixel
+// put there shows when the surface is blitted again, and only it, since the
+// rest of the surface is the key, which a blit leaves out.
+TEST_F(PrimitivesTest, PutPixelLocksASurfaceThatMustBeLocked) {
+    constexpr Colour KEY = 0x00FF00;
+    SDL_Surface* encoded = SDL_CreateRGBSurface(SDL_SWSURFACE, 8, 4, 32, 0xFF0000, 0x00FF00,
+                                                0x0000FF, 0);
+    ASSERT_NE(encoded, nullptr);
+    SDL_FillRect(encoded, nullptr, KEY);
+    SDL_SetColorKey(encoded, SDL_SRCCOLORKEY | SDL_RLEACCEL, KEY);
+    SDL_BlitSurface(encoded, nullptr, screen, nullptr);  // the blit encodes it
+    ASSERT_TRUE(SDL_MUSTLOCK(encoded));
+    put_pixel(encoded, 5, 2, 0xABCDEF);
+    SDL_BlitSurface(encoded, nullptr, screen, nullptr);
+    EXPECT_EQ(pixel(5, 2), 0xABCDEFu);
+    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160 - 1);
+    SDL_FreeSurface(encoded);
 }

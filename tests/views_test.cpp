@@ -96,24 +96,35 @@ TEST_F(ViewsTest, DebugViewTextsStayInTheirPlaces) {
     EXPECT_EQ(count_colour(265, 62, 45, 90, 0xFFFFFF), 0);  // y 59 stays unused
 }
 
-// The panel's values are read back through the pixels they make: a line is
-// compared with the same text drawn alone.
+// The panel's values are read back through the pixels they make: a line's
+// rows from..to (from its top), w pixels wide, are compared with the same
+// text drawn alone. The register lines are 9 px apart, so each is read in its
+// own 9 rows; the PC line below the box's top edge, on the line's row 0.
+int differs_from_text(int x, int y, int w, int from, int to, const char* text) {
+    static uint32_t shown[160][320];
+    for (int dy = from; dy < to; dy++)
+        for (int dx = 0; dx < w; dx++) shown[dy][dx] = pixel(x + dx, y + dy);
+    fill_rect(screen, 0, 0, 320, 160, 0x777777);
+    draw_text(screen, FONT_FILE, x, y, text, 10, 0xFFFFFF);
+    int differ = 0;
+    for (int dy = from; dy < to; dy++)
+        for (int dx = 0; dx < w; dx++) differ += shown[dy][dx] != pixel(x + dx, y + dy);
+    return differ;
+}
+
 TEST_F(ViewsTest, DebugViewShowsValuesAfterThisFrame) {
     viewMode = VIEW_DEBUG;
     machine.V[0xA] = 0x3F;
     machine.pc = 0x202;
     machine.memory[0x202] = 0x12;
     machine.memory[0x203] = 0x4E;
-    draw_frame();
-    static uint32_t shown[12][100];
-    for (int y = 0; y < 12; y++)
-        for (int x = 0; x < 100; x++) shown[y][x] = pixel(110 + x, 130 + y);
-    fill_rect(screen, 0, 0, 320, 160, 0x777777);
-    draw_text(screen, FONT_FILE, 110, 130, "Opcode lu : 12-4E", 10, 0xFFFFFF);
-    int differ = 0;
-    for (int y = 0; y < 12; y++)
-        for (int x = 0; x < 100; x++) differ += shown[y][x] != pixel(110 + x, 130 + y);
-    EXPECT_EQ(differ, 0);
+    struct Line { int x, y, w, from, to; const char* text; };
+    for (Line line : {Line{10, 95, 48, 0, 9, "VA : 3F"}, Line{265, 5, 48, 1, 12, "PC : 202"},
+                      Line{110, 130, 100, 0, 12, "Opcode lu : 12-4E"}}) {
+        draw_frame();
+        EXPECT_EQ(differs_from_text(line.x, line.y, line.w, line.from, line.to, line.text), 0)
+            << line.text;
+    }
 }
 
 TEST_F(ViewsTest, OpcodeLineReadsWithinMemoryAtItsEnd) {

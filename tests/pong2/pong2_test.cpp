@@ -1,167 +1,27 @@
-// PONG2 played headless: the built ROM in the machine core, the delay timer
-// counted down here in place of the frame loop's clock, keys held through the
-// input record. Label addresses, constants and the register map come from the
-// game's own source through the assembler's symbol table, so the test follows
-// the game's layout instead of restating it.
+// PONG2 played headless (pong2_play.h): the game's rules checked tick by
+// tick, and its pace at the frame rates the README gives.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <random>
-#include <sstream>
 #include <vector>
 
-#include "chip8asm.h"
-#include "keypad.h"
-#include "execute.h"
-#include "machine.h"
+#include "pong2_play.h"
 
 namespace {
 
-std::string read_file(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The game as it stands when a tick begins.
-struct Tick {
-    int ballX, ballY, dx, dy;    // dx and dy as -1 or 1
-    int leftY, rightY;           // paddles' top rows
-    int leftScore, rightScore;
-    long counts;                 // delay-timer counts since the start
-    long clock;                  // the same, had the timer never stopped at 0
-    int period;                  // counts this tick should last
-    int lag;                     // counts the tick began after it was due
-    long work;                   // instructions from the tick's start to its wait
-};
-
-bool same_point(const Tick& a, const Tick& b) {
-    return a.leftScore == b.leftScore && a.rightScore == b.rightScore;
-}
-
-constexpr int KEY_LEFT_UP = 0x1, KEY_LEFT_DOWN = 0x4, KEY_RIGHT_UP = 0xC, KEY_RIGHT_DOWN = 0xD;
-
-class Pong2Test : public ::testing::Test {
+class Pong2Test : public ::testing::Test, public Pong2Player {
 protected:
-    static AsmResult source;
+    Pong2Test() : Pong2Player(PONG2_PATH) {}
 
-    static void SetUpTestSuite() { source = assemble(read_file(PONG2_SOURCE)); }
+    static void SetUpTestSuite() { load_source(PONG2_SOURCE); }
 
     void SetUp() override {
         ASSERT_TRUE(source.errors.empty()) << "roms/pong2.asm does not assemble";
-        reset_to_start_up();
-        ASSERT_EQ(read_rom_file(PONG2_PATH), ROM_LOADED);
-        executed = 0;
-        counts = 0;
-        lastCountMs = 0;
-        clock = 0;
-        lastClockMs = 0;
-        std::srand(20240);
-        wandering.seed(7);
+        ASSERT_TRUE(start()) << "the built PONG2 does not load";
     }
 
-    static long number(const char* name) { return source.numbers.at(name); }
-    static int reg(const char* name) { return machine.V[source.registers.at(name)]; }
-    static int direction(int value) { return value == 0xFF ? -1 : value; }
-    // The scores live in memory, left then right.
-    static int score(int side) { return machine.memory[number("scores") + side]; }
-    static uint8_t cell(int x, int y) { return machine.display[display_index(x, y)]; }
-    static void hold(int key, bool held) { input.keyHeld[KEYPAD_FIRST_SLOT + key] = held; }
-
-    // Frames come every frameNanos; the delay timer counts as the frame loop
-    // counts it: at most once a frame, after the instruction, on the first
-    // frame whose whole-millisecond clock is more than 10 ms past the last
-    // count, and not while it reads 0 (so the last count's time stays put).
-    long frameNanos = nanos_per_frame(4500);
-    long executed = 0;
-    long counts = 0;
-    long lastCountMs = 0;
-    long clock = 0;
-    long lastClockMs = 0;
-
-    static long nanos_per_frame(long framesPerSecond) { return 1000000000L / framesPerSecond; }
-
-    // One frame: one instruction, then the timer's clock. False, with a
-    // failure, when the game stalls or strays.
-    bool frame() {
-        const uint16_t pc = machine.pc;
-        const int opcode = machine.memory[pc] << 8 | machine.memory[pc + 1];
-        execute_instruction();
-        ++executed;
-        if (machine.pc == pc && (opcode & 0xF0FF) != 0xF00A) {
-            ADD_FAILURE() << std::hex << "stalled at 0x" << pc << " on 0x" << opcode;
-            return false;
-        }
-        if (machine.pc < PROGRAM_START || machine.pc >= PROGRAM_START + source.image.size()) {
-            ADD_FAILURE() << std::hex << "pc 0x" << machine.pc << " left the program";
-            return false;
-        }
-        if (machine.sp < 0 || machine.sp > 1) {  // the game nests one call deep at most
-            ADD_FAILURE() << "stack depth " << machine.sp;
-            return false;
-        }
-        const long nowMs = executed * frameNanos / 1000000;
-        if (machine.delayTimer > 0 && nowMs - lastCountMs > 10) {
-            --machine.delayTimer;
-            ++counts;
-            lastCountMs = nowMs;
-            ++clock;
-            lastClockMs = nowMs;
-        } else if (machine.delayTimer == 0 && nowMs - lastClockMs > 10) {
-            ++clock;
-            lastClockMs = nowMs;
-        }
-        return true;
-    }
-
-    // At the step label: the tick's wait has just found the timer at or
-    // below due, which still holds this tick's due reading.
-    Tick now() const {
-        return {reg("ballX"), reg("ballY"), direction(reg("ballDX")), direction(reg("ballDY")),
-                reg("leftY"), reg("rightY"), score(0), score(1), counts, clock, reg("period"),
-                reg("due") - machine.delayTimer, 0};
-    }
-
-    // Runs until n ticks have begun (or the game waits for a key), calling
-    // beforeTick at each. A tick begins at the step label, where the tick's
-    // wait for the delay timer has just ended.
-    std::vector<Tick> run_ticks(long n, const std::function<void(const Tick&)>& beforeTick = {}) {
-        const long step = number("step"), wait = number("tick");
-        std::vector<Tick> ticks;
-        long waited = 0, started = -1;
-        while (static_cast<long>(ticks.size()) < n && waited < 1000) {
-            if (machine.pc == step) {
-                ticks.push_back(now());
-                started = executed;
-                if (beforeTick) beforeTick(ticks.back());
-            }
-            if (machine.pc == wait && started >= 0) {
-                ticks.back().work = executed - started;
-                started = -1;
-            }
-            const uint16_t previous = machine.pc;
-            if (!frame()) break;
-            waited = machine.pc == previous ? waited + 1 : 0;
-        }
-        return ticks;
-    }
-
-    // Players who wander: now and then each paddle starts going up, down or
-    // nowhere, at random. They hit and miss, so their games end. (Paddles left
-    // alone can meet the ball forever: some serves settle into a rally that
-    // repeats.)
-    std::mt19937 wandering;
-    void wander() {
-        for (int up : {KEY_LEFT_UP, KEY_RIGHT_UP}) {
-            if (wandering() % 8 != 0) continue;
-            auto choice = wandering() % 3;
-            hold(up, choice == 0);
-            hold(up == KEY_LEFT_UP ? KEY_LEFT_DOWN : KEY_RIGHT_DOWN, choice == 1);
-        }
-    }
+    void trouble(const std::string& why) override { ADD_FAILURE() << why; }
 
     // A whole game of wandering players: it ends when one reaches WIN_SCORE
     // and the game waits for a key.
@@ -173,76 +33,6 @@ protected:
         const long win = number("WIN_SCORE");
         EXPECT_TRUE(score(0) == win || score(1) == win) << "the game did not end";
         return ticks;
-    }
-
-    // Holds the keys that keep each paddle level with the ball.
-    static void autopilot(const Tick& t) {
-        hold(KEY_LEFT_UP, t.ballY < t.leftY + 2);
-        hold(KEY_LEFT_DOWN, t.ballY > t.leftY + 3);
-        hold(KEY_RIGHT_UP, t.ballY < t.rightY + 2);
-        hold(KEY_RIGHT_DOWN, t.ballY > t.rightY + 3);
-    }
-
-    // The game's pace is ticks per delay-timer count. Over a game, the counts
-    // its ticks should have lasted (their lengths, and the serve's pause
-    // between points) against the counts they took, counted on a clock that
-    // never stops (the timer does, at 0, when a game falls far behind).
-    struct Pace {
-        long ticks = 0, should = 0, took = 0;
-        double kept() const { return static_cast<double>(should) / static_cast<double>(took); }
-    };
-    static Pace pace(const std::vector<Tick>& ticks) {
-        Pace p;
-        for (size_t i = 1; i < ticks.size(); i++) {
-            const Tick &a = ticks[i - 1], &b = ticks[i];
-            if (b.leftScore + b.rightScore < a.leftScore + a.rightScore) continue;  // a new game
-            p.ticks++;
-            p.should += a.period + (same_point(a, b) ? 0 : number("SERVE_PAUSE"));
-            p.took += b.clock - a.clock;
-        }
-        return p;
-    }
-
-    // The three kinds of players the pace is measured with.
-    enum Players { LEAVE_BE, MEET_THE_BALL, CHASE_THE_BALL };
-    static const char* players_name(Players players) {
-        const char* names[] = {"paddles left alone", "moving to meet the ball", "chasing the ball"};
-        return names[players];
-    }
-    // n ticks at perSecond frames a second. Players who leave the paddles be
-    // lose games quickly (only some serves settle into a rally that repeats),
-    // so those ticks come from one game after another, each with its seed.
-    std::vector<Tick> play(Players players, long perSecond, long n) {
-        std::vector<Tick> all;
-        for (unsigned seed = 1; static_cast<long>(all.size()) < n; seed++) {
-            SetUp();
-            if (seed > 1) std::srand(seed);
-            frameNanos = nanos_per_frame(perSecond);
-            std::vector<Tick> game = players == LEAVE_BE        ? run_ticks(n - static_cast<long>(all.size()))
-                                     : players == MEET_THE_BALL ? run_ticks(n, goalkeepers)
-                                                                : run_ticks(n, autopilot);
-            if (game.empty()) break;
-            all.insert(all.end(), game.begin(), game.end());
-        }
-        return all;
-    }
-
-    // Players who move only to meet the ball: while it comes towards a
-    // paddle, that paddle goes to the row where the ball will reach its side
-    // (the bounces off the edges worked out) and stops there; the other
-    // paddle stays put. Most rallies go on and speed up, and the paddles
-    // move about as often as a person's do.
-    static void goalkeepers(const Tick& t) {
-        const long hitX = t.dx > 0 ? number("RIGHT_HIT_X") : number("LEFT_HIT_X");
-        long y = t.ballY + t.dy * std::labs(hitX - t.ballX);
-        y = ((y % 62) + 62) % 62;          // unfolded: the ball turns at rows 0 and 31
-        if (y > 31) y = 62 - y;
-        const long top = t.dx > 0 ? t.rightY : t.leftY;
-        const bool up = y < top + 1, down = y > top + 4;
-        hold(KEY_LEFT_UP, t.dx < 0 && up);
-        hold(KEY_LEFT_DOWN, t.dx < 0 && down);
-        hold(KEY_RIGHT_UP, t.dx > 0 && up);
-        hold(KEY_RIGHT_DOWN, t.dx > 0 && down);
     }
 
     // Rows lit in display column x.
@@ -269,7 +59,6 @@ protected:
     }
 };
 
-AsmResult Pong2Test::source;
 
 
 }  // namespace
@@ -582,19 +371,4 @@ TEST_F(Pong2Test, GameOverWaitsForAKeyThenStartsAfresh) {
     EXPECT_EQ(ticks[0].leftScore, 0);
     EXPECT_EQ(ticks[0].rightScore, 0);
     EXPECT_TRUE(shows_digit(0, number("LEFT_SCORE_X"), number("SCORE_Y")));
-}
-
-// Not a check: prints the pace the game keeps at a range of frame rates, for
-// players who leave the paddles be, move to meet the ball, or chase it every
-// tick (the README's figures come from here). Run it with
-//   build/tests/pong2/pong2_tests --gtest_also_run_disabled_tests --gtest_filter='*PaceTable'
-TEST_F(Pong2Test, DISABLED_PaceTable) {
-    for (Players players : {LEAVE_BE, MEET_THE_BALL, CHASE_THE_BALL}) {
-        std::printf("%s\n", players_name(players));
-        for (long perSecond : {400L, 500L, 600L, 700L, 750L, 800L, 1000L, 1250L, 1500L, 90000L}) {
-            Pace p = pace(play(players, perSecond, 3000));
-            std::printf("  %6ld frames a second: %5.1f %% of the pace, %ld ticks in %ld counts\n", perSecond,
-                        100.0 * p.kept(), p.ticks, p.took);
-        }
-    }
 }
