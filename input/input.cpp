@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstring>
 #include <iterator>
 
 #include "keypad.h"
@@ -32,8 +33,22 @@ static_assert(KEY_TABLE[KEYPAD_FIRST_SLOT - 1] == SDLK_F12 && KEY_TABLE[KEYPAD_F
               "the keypad block starts right after F12, with keypad 0");
 static_assert(KEYPAD_FIRST_SLOT + KEYPAD_KEYS == KEY_SLOTS, "the keypad block ends the table");
 
+namespace {
+
+// Whether SDL reads the keyboard through X11, asked once: the driver does not
+// change while the window is open.
+bool driverIsX11 = false;
+
+bool video_driver_is_x11() {
+    char name[16];
+    return SDL_VideoDriverName(name, sizeof name) != nullptr && std::strcmp(name, "x11") == 0;
+}
+
+}  // namespace
+
 void init_key_table() {
     for (int s = 0; s < KEY_SLOTS; s++) input.keyCodes[s] = KEY_TABLE[s];
+    driverIsX11 = video_driver_is_x11();
 }
 
 namespace {
@@ -55,8 +70,27 @@ int find_slot(int32_t symbol) {
     return -1;
 }
 
-void take_key(Marker& marker, const SDL_KeyboardEvent& key, int32_t held) {
-    const int slot = find_slot(key.keysym.sym);
+// X's key codes of the digit row, 1 to 9 then 0, on the keyboards that X's
+// evdev and xfree86 key maps describe.
+constexpr int X11_DIGIT_ROW_FIRST = 10;
+constexpr int X11_DIGIT_ROW_LAST = 19;
+
+// The digit row is matched by place under X11, as it is on Windows: there
+// SDL takes a key's virtual-key code, which is the digit for every key of
+// that row on the French, Belgian, German and Swiss layouts, while under X11
+// SDL reports the key's unshifted symbol, on a French keyboard " ' ( - for
+// the block's top row, none of them in the table. So a key whose symbol is in
+// no slot, on that row, counts as its digit. Every symbol the table tracks
+// (the US digits, the letters, the F keys) keeps its own slot.
+int32_t key_symbol(int32_t symbol, uint8_t scancode, bool x11) {
+    if (!x11 || scancode < X11_DIGIT_ROW_FIRST || scancode > X11_DIGIT_ROW_LAST) return symbol;
+    if (find_slot(symbol) >= 0) return symbol;
+    if (scancode == X11_DIGIT_ROW_LAST) return SDLK_0;
+    return SDLK_1 + (scancode - X11_DIGIT_ROW_FIRST);
+}
+
+void take_key(Marker& marker, const SDL_KeyboardEvent& key, int32_t held, bool x11) {
+    const int slot = find_slot(key_symbol(key.keysym.sym, key.keysym.scancode, x11));
     if (slot < 0) return;  // untracked keys leave the marker where it was
     input.keyHeld[slot] = held;
     mark_key(marker, &input.keyNew[slot]);
@@ -84,13 +118,15 @@ void clear_new_flags() {
 
 }  // namespace
 
-void poll_input() {
+void poll_input() { poll_input(driverIsX11); }
+
+void poll_input(bool x11) {
     Marker marker;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-        case SDL_KEYDOWN: take_key(marker, event.key, 1); break;
-        case SDL_KEYUP: take_key(marker, event.key, 0); break;
+        case SDL_KEYDOWN: take_key(marker, event.key, 1, x11); break;
+        case SDL_KEYUP: take_key(marker, event.key, 0, x11); break;
         case SDL_MOUSEBUTTONDOWN: take_button(marker, event.button, 1); break;
         case SDL_MOUSEBUTTONUP: take_button(marker, event.button, 0); break;
         case SDL_QUIT: appRunning = 0; break;  // the frame still runs to its end

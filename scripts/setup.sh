@@ -21,8 +21,10 @@ dev_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev libx11-dev"
 # screenshots (ImageMagick) and window inspection (x11-utils), clang for the
 # second compiler and, with its sanitizer and libFuzzer runtimes, the
 # sanitizer build and the fuzzer; strace to see that the program writes no
-# file; ps (procps, absent from minimal images) for waiting on the program.
-test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev strace procps"
+# file; ps (procps, absent from minimal images) for waiting on the program;
+# setxkbmap and xmodmap for the keyboard layouts test, and sdl12-compat, the
+# second SDL 1.2 the real-window tests run on.
+test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev strace procps x11-xkb-utils x11-xserver-utils libsdl1.2-compat"
 # The benchmarks: Google Benchmark, and a private Xvfb (xdpyinfo from
 # x11-utils) for their run under the X11 driver.
 bench_packages="libbenchmark-dev xvfb xauth x11-utils"

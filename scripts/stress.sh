@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs the real-window tests N times in a row (default 10) while every core is
 # kept busy, to show that they pass every time and not only on an idle
-# machine: each round runs `ctest -L e2e` in build/ and in build-asan/ (two
-# tests at a time, as scripts/test.sh does), and the Wine test when the
-# Windows folder is there. Prints the runs, the failures and the time taken,
-# and ends with 1 if anything failed.
+# machine: each round runs `ctest -L e2e` in build/, in build/ again on
+# sdl12-compat, and in build-asan/ (two tests at a time, as scripts/test.sh
+# does), and the Wine test when the Windows folder is there. Prints the
+# runs, the failures and the time taken, and ends with 1 if anything failed.
 # Usage: bash scripts/stress.sh [N] [--windows]
 #   --windows  also build the Windows folder if it is missing, and test it
 set -euo pipefail
@@ -67,6 +67,7 @@ run_suite() {
 
 for round in $(seq "$rounds"); do
     run_suite build bash -c "cd '$top/build' && ctest --output-on-failure -j2 -L e2e"
+    run_suite sdl12-compat bash "$top/tests/e2e/sdl12_compat.sh" "$top/build" --output-on-failure -j2
     run_suite build-asan bash -c "cd '$top/build-asan' &&
         LSAN_OPTIONS='suppressions=$top/tests/sanitizers/lsan.supp' UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j2 -L e2e"

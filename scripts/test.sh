@@ -14,6 +14,10 @@ cd "$top"
 cmake --preset dev > /dev/null
 cmake --build --preset dev -j"$(nproc)"
 ctest --preset full
+# The real-window tests again on sdl12-compat (SDL 1.2 on top of SDL 2, the
+# SDL 1.2 of Debian 13 and current Ubuntu), after a check that the program
+# really loads it.
+bash "$top/tests/e2e/sdl12_compat.sh" "$top/build" --output-on-failure -j2
 
 # The same suites built with clang++ under AddressSanitizer and
 # UndefinedBehaviorSanitizer: any report aborts its test and fails the run.

@@ -106,3 +106,42 @@ TEST_F(PollTest, WindowCloseStopsTheRunAndPollingGoesOn) {
     EXPECT_EQ(appRunning, 0);
     EXPECT_EQ(input.keyHeld[SLOT_F3], 1);
 }
+
+// Under X11 the digit row counts by place when its symbol is in no slot: on a
+// French layout the 3 key (X key code 12) reports ", and must still be keypad
+// 1. Under any other driver, and for symbols the table tracks, the symbol
+// alone decides.
+TEST_F(PollTest, UnderX11TheDigitRowCountsByPlaceForUntrackedSymbols) {
+    constexpr int KEYPAD_1 = KEYPAD_FIRST_SLOT + 1;   // the key 3
+    constexpr int KEYPAD_2 = KEYPAD_FIRST_SLOT + 2;   // the key 4
+    const auto push_coded = [](int type, SDLKey symbol, uint8_t code) {
+        SDL_Event event = key_event(type, symbol);
+        event.key.keysym.scancode = code;
+        push_event(event, type);
+    };
+
+    push_coded(SDL_KEYDOWN, SDLK_QUOTEDBL, 12);
+    poll_input(true);
+    EXPECT_EQ(input.keyHeld[KEYPAD_1], 1);
+    EXPECT_EQ(input.keyNew[KEYPAD_1], 1);
+    EXPECT_EQ(first_new_keypad_key(), 1);
+    push_coded(SDL_KEYUP, SDLK_QUOTEDBL, 12);
+    poll_input(true);
+    EXPECT_EQ(input.keyHeld[KEYPAD_1], 0);
+    EXPECT_EQ(input.keyNew[KEYPAD_1], 1);
+
+    push_coded(SDL_KEYDOWN, SDLK_QUOTEDBL, 12);   // another driver: untracked
+    poll_input(false);
+    EXPECT_EQ(input.keyHeld[KEYPAD_1], 0);
+    EXPECT_EQ(new_flags(), 0);
+
+    push_coded(SDL_KEYDOWN, SDLK_e, 13);          // tracked: keypad 4, not 2
+    push_coded(SDL_KEYDOWN, SDLK_6, 12);          // tracked: keypad C, not 1
+    push_coded(SDL_KEYDOWN, SDLK_MINUS, 20);      // the row's next key: untracked
+    poll_input(true);
+    EXPECT_EQ(input.keyHeld[KEYPAD_FIRST_SLOT + 4], 1);
+    EXPECT_EQ(input.keyHeld[KEYPAD_FIRST_SLOT + 0xC], 1);
+    EXPECT_EQ(input.keyHeld[KEYPAD_2], 0);
+    EXPECT_EQ(input.keyHeld[KEYPAD_1], 0);
+    EXPECT_EQ(first_new_keypad_key(), 0xC);
+}

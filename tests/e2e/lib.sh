@@ -86,12 +86,18 @@ wait_window() {
     wait_until "a window titled '$TITLE'" "$DEADLINE" window_titled "$TITLE"
 }
 
-# Without a window manager there is no focus: the key goes to the window, and
-# it is held long enough to be seen down by several frames.
+# The key goes to the window, held long enough to be seen down by several
+# frames. A window that has the focus (SDL 2 under sdl12-compat takes it, even
+# without a window manager) gets the key pressed in the X server itself. When
+# the key closed the window, the release must still reach the server, or the
+# key stays down there and the next window to get the focus is told it is
+# held, as if pressed: so it is also released without a window (the server
+# drops the release of a key that is not down).
 hold_key() {
     xdotool keydown --window "$1" "$2" 2>/dev/null
     sleep "${3:-0.3}"
-    xdotool keyup --window "$1" "$2" 2>/dev/null || true  # the key may have closed it
+    xdotool keyup --window "$1" "$2" 2>/dev/null || true
+    xdotool keyup "$2" 2>/dev/null || true
 }
 
 # Grabs window $1 to $WORK_DIR/$2.png, and keeps a copy in KEEP_SHOTS when
