@@ -63,11 +63,12 @@ static bool is_directory(int fd) {
 // opens at once; reads then block again, so a pipe that is being fed is still
 // read whole, and one with no writer reads as an empty file. Windows has no
 // FIFOs to wait on.
-static FILE* open_rom(const char* path) {
+FILE* open_rom(const char* path) {
 #ifdef _WIN32
     FILE* file = std::fopen(path, "rb");
     if (file && is_directory(_fileno(file))) {
         std::fclose(file);
+        errno = EISDIR;
         return nullptr;
     }
     return file;
@@ -78,10 +79,13 @@ static FILE* open_rom(const char* path) {
     // so does this one. A FIFO never gives this error.
     if (fd < 0 && (errno == EWOULDBLOCK || errno == EAGAIN)) fd = open(path, O_RDONLY);
     if (fd < 0) return nullptr;
+    if (is_directory(fd)) {
+        close(fd);
+        errno = EISDIR;
+        return nullptr;
+    }
     const int flags = fcntl(fd, F_GETFL);
-    FILE* file = is_directory(fd) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0
-                     ? nullptr
-                     : fdopen(fd, "rb");
+    FILE* file = flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0 ? nullptr : fdopen(fd, "rb");
     if (!file) close(fd);
     return file;
 #endif

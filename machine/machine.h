@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 
 constexpr int MEMORY_SIZE = 4096;
@@ -57,6 +58,12 @@ enum RomStatus {
 
 // Copies a program image to 0x200, at most 3584 bytes of it.
 RomStatus load_rom_image(const uint8_t* bytes, size_t size);
+
+// Opens the file named by path (verbatim) for binary reading, as a ROM is
+// opened: a FIFO with no writer does not block the open (it reads as an empty
+// file), and a directory is refused with errno EISDIR. Null when it cannot be
+// opened, errno saying why. The tools read their images through it too.
+std::FILE* open_rom(const char* path);
 
 // Reads the file named by path (verbatim, binary) to 0x200. Never reads more
 // than 3584 bytes and one more to tell that the file was longer, so an endless

@@ -4,7 +4,8 @@
 # run ends with its summary: per view the frame time, its floor and their
 # ratio, the executor's time per instruction, and start-up to the first flip
 # in process. Then the real executable under both drivers: how long the
-# process takes to start, and its peak resident memory.
+# process takes to start, and its peak resident memory. First, without SDL,
+# vostrelina-run's loop beside the bare executor.
 #
 # Arguments go to the benchmark binary, e.g. --benchmark_repetitions=5.
 set -euo pipefail
@@ -83,6 +84,13 @@ run_all() {
 
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores," \
      "load average $(cut -d' ' -f1 /proc/loadavg) at the start"
+echo
+echo "=== vostrelina-run's loop beside the bare executor (no SDL; table in bench-runner.txt)"
+if ! ./bench/vostrelina_runner_bench "${options[@]}" > bench-runner.txt 2>&1; then
+    cat bench-runner.txt >&2
+    fail "the runner's benchmark failed"
+fi
+sed -n '/^executor  /,$p' bench-runner.txt
 echo
 echo "=== dummy video driver"
 SDL_VIDEODRIVER=dummy run_all

@@ -15,14 +15,19 @@
 // The program is placed at 0x200, where the machine loads and starts it.
 //
 // The instructions are the forms this machine decodes, one row each in FORMS
-// below with its syntax (Vx, Vy registers V0-VF; nnn address 0-0xFFF; kk
-// byte; n 0-15) and its encoding.
+// (instructions.cpp, shared with the disassembler and the runner's trace)
+// with its syntax (Vx, Vy registers V0-VF; nnn address 0-0xFFF; kk byte;
+// n 0-15) and its encoding.
+//
+// A program longer than the 3584 bytes from 0x200 to 0xFFF is assembled
+// whole, with a warning: the machine loads only its first 3584 bytes.
 #include "chip8asm.h"
 
 #include <algorithm>
 #include <cctype>
 #include <sstream>
 
+#include "instructions.h"
 #include "machine.h"
 
 namespace {
@@ -57,6 +62,7 @@ struct Operand {
 struct Assembler {
     std::map<std::string, Symbol> symbols;
     std::vector<AsmError> errors;
+    std::vector<AsmError> warnings;
     int line = 0;   // the statement being worked on, for error messages
 
     void fail(const std::string& message) { errors.push_back({line, message}); }
@@ -91,68 +97,6 @@ int register_number(const std::string& s) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
-
-// How a form's operands fill the bits its opcode leaves free. X and Y are
-// the first and second register operands, wherever they stand; the address,
-// byte or row count is the last operand.
-enum Fields {
-    NONE,      // the opcode alone
-    NNN,       // an address, 0-0xFFF
-    V0_NNN,    // the register must be V0, then an address
-    X,         // X in bits 8-11
-    X_KK,      // X, then a byte (-128..255)
-    X_Y,       // X, Y in bits 4-7
-    X_Y_N,     // X, Y, then a row count 0-15
-};
-
-// Operand letters: r register (V0-VF or an alias), v value, I, [ for [I],
-// D for DT, S for ST, K, F, B.
-struct Form {
-    const char* mnemonic;
-    const char* operands;
-    int opcode;
-    Fields fields;
-};
-
-// Every instruction form, in opcode order.
-const Form FORMS[] = {
-    {"CLS",  "",    0x00E0, NONE},    // CLS            clear the display
-    {"RET",  "",    0x00EE, NONE},    // RET            return from a subroutine
-    {"JP",   "v",   0x1000, NNN},     // JP nnn         jump
-    {"CALL", "v",   0x2000, NNN},     // CALL nnn       call a subroutine
-    {"SE",   "rv",  0x3000, X_KK},    // SE Vx, kk      skip next if Vx = kk
-    {"SNE",  "rv",  0x4000, X_KK},    // SNE Vx, kk     skip next if Vx != kk
-    {"SE",   "rr",  0x5000, X_Y},     // SE Vx, Vy      skip next if Vx = Vy
-    {"LD",   "rv",  0x6000, X_KK},    // LD Vx, kk
-    {"ADD",  "rv",  0x7000, X_KK},    // ADD Vx, kk     VF untouched
-    {"LD",   "rr",  0x8000, X_Y},     // LD Vx, Vy
-    {"OR",   "rr",  0x8001, X_Y},     // OR Vx, Vy
-    {"AND",  "rr",  0x8002, X_Y},     // AND Vx, Vy
-    {"XOR",  "rr",  0x8003, X_Y},     // XOR Vx, Vy
-    {"ADD",  "rr",  0x8004, X_Y},     // ADD Vx, Vy     VF = carry
-    {"SUB",  "rr",  0x8005, X_Y},     // SUB Vx, Vy     Vx = Vx - Vy, VF = no borrow
-    {"SHR",  "r",   0x8006, X},       // SHR Vx         VF = bit shifted out
-    {"SHR",  "rr",  0x8006, X_Y},     // SHR Vx, Vy     the same; Vy is not read
-    {"SUBN", "rr",  0x8007, X_Y},     // SUBN Vx, Vy    Vx = Vy - Vx, VF = no borrow
-    {"SHL",  "r",   0x800E, X},       // SHL Vx         VF = bit shifted out
-    {"SHL",  "rr",  0x800E, X_Y},     // SHL Vx, Vy     the same; Vy is not read
-    {"SNE",  "rr",  0x9000, X_Y},     // SNE Vx, Vy     skip next if Vx != Vy
-    {"LD",   "Iv",  0xA000, NNN},     // LD I, nnn
-    {"JP",   "rv",  0xB000, V0_NNN},  // JP V0, nnn     jump to nnn + V0
-    {"RND",  "rv",  0xC000, X_KK},    // RND Vx, kk     Vx = random AND kk
-    {"DRW",  "rrv", 0xD000, X_Y_N},   // DRW Vx, Vy, n  n rows (0: 16) from I, VF = collision
-    {"SKP",  "r",   0xE09E, X},       // SKP Vx         skip next if key Vx is held
-    {"SKNP", "r",   0xE0A1, X},       // SKNP Vx        skip next if key Vx is not held
-    {"LD",   "rD",  0xF007, X},       // LD Vx, DT      read the delay timer
-    {"LD",   "rK",  0xF00A, X},       // LD Vx, K       wait for a newly pressed key
-    {"LD",   "Dr",  0xF015, X},       // LD DT, Vx      set the delay timer
-    {"LD",   "Sr",  0xF018, X},       // LD ST, Vx      set the sound timer
-    {"ADD",  "Ir",  0xF01E, X},       // ADD I, Vx
-    {"LD",   "Fr",  0xF029, X},       // LD F, Vx       I = address of the glyph of digit Vx
-    {"LD",   "Br",  0xF033, X},       // LD B, Vx       BCD of Vx at I, I+1, I+2
-    {"LD",   "[r",  0xF055, X},       // LD [I], Vx     store V0..Vx at I (I advances by x + 1)
-    {"LD",   "r[",  0xF065, X},       // LD Vx, [I]     load V0..Vx from I (I unchanged)
-};
 
 bool is_mnemonic(const std::string& word) {
     for (const Form& form : FORMS) if (upper(word) == form.mnemonic) return true;
@@ -344,21 +288,21 @@ bool fill_fields(Assembler& as, const Form& form, const std::vector<Operand>& op
     const int y = regs.size() > 1 ? regs[1] : 0;
     int value = 0;
     switch (form.fields) {
-    case NONE: break;
-    case NNN:
+    case Fields::NONE: break;
+    case Fields::NNN:
         if (!address_of(as, ops.back(), value)) return false;
         break;
-    case V0_NNN:
+    case Fields::V0_NNN:
         if (x != 0) { as.fail("JP with a register jumps from V0 only"); return false; }
         if (!address_of(as, ops.back(), value)) return false;
         break;
-    case X: value = x << 8; break;
-    case X_KK:
+    case Fields::X: value = x << 8; break;
+    case Fields::X_KK:
         if (!byte_of(as, ops.back(), value)) return false;
         value |= x << 8;
         break;
-    case X_Y: value = x << 8 | y << 4; break;
-    case X_Y_N:
+    case Fields::X_Y: value = x << 8 | y << 4; break;
+    case Fields::X_Y_N:
         if (!value_in(as, ops.back(), 0, 15, "row count", value)) return false;
         value |= x << 8 | y << 4;
         break;
@@ -432,7 +376,11 @@ AsmResult assemble(const std::string& source) {
         int size = upper(st.word) == "DB" ? static_cast<int>(st.operands.size()) : 2;
         if (upper(st.word) == "DB" && size == 0) as.fail("db needs at least one byte");
         address += size;
-        if (address - PROGRAM_START > MAX_ROM_SIZE) as.fail("program does not fit below 0x1000");
+        // The machine loads 3584 bytes and no more, as it does any longer
+        // file; the bytes past 0xFFF are kept, so that any image can be
+        // written as source (the disassembler's long images), with a warning.
+        if (address - PROGRAM_START > MAX_ROM_SIZE && as.warnings.empty())
+            as.warnings.push_back({as.line, "the program runs past 0xFFF: the machine loads only its first 3584 bytes"});
         statements.push_back(st);
     }
 
@@ -458,6 +406,7 @@ AsmResult assemble(const std::string& source) {
         else result.registers[name] = static_cast<int>(symbol.value);
     }
     result.errors = as.errors;
+    result.warnings = as.warnings;
     // Errors of the first pass come before those of the second; show them in line order.
     std::stable_sort(result.errors.begin(), result.errors.end(),
                      [](const AsmError& a, const AsmError& b) { return a.line < b.line; });

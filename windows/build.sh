@@ -2,6 +2,7 @@
 # Builds Vostrelina for 64-bit Windows on Debian 12, into OUT/dist (OUT is
 # build-windows unless named): vostrelina.exe with SDL.dll, SDL_ttf.dll, the
 # FreeType DLL, FreeSans.ttf and PONG2, a folder that runs on Windows as it is,
+# with the ROM authors' vostrelina-asm.exe, vostrelina-dis.exe and vostrelina-run.exe,
 # and the same folder as OUT/dist/vostrelina-VERSION-win64.zip.
 #
 # Usage: bash windows/build.sh [OUT]
@@ -256,12 +257,16 @@ build_sdl_ttf
 echo "Building vostrelina.exe"
 step configure-vostrelina env -C "$top" cmake --preset windows -B "$out/program" \
     -DVOSTRELINA_WINDOWS_PREFIX="$prefix"
-step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina
+step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina \
+    vostrelina-asm vostrelina-dis vostrelina-run
 
 rm -rf "$dist"
 mkdir -p "$dist"
 cp "$out/program/vostrelina.exe" "$prefix/bin/SDL.dll" "$prefix/bin/SDL_ttf.dll" \
     "$prefix"/bin/libfreetype-*.dll "$out/program/PONG2" "$dist/"
+# The tools for ROM authors, console programs on the machine library alone.
+cp "$out/program/tools/vostrelina-asm.exe" "$out/program/tools/vostrelina-dis.exe" \
+    "$out/program/tools/vostrelina-run.exe" "$dist/"
 # strip writes its own run's time into the PE header, unless told a date.
 SOURCE_DATE_EPOCH=0 "$host-strip" --strip-unneeded "$dist"/*.exe "$dist"/*.dll
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"

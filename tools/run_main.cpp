@@ -1,0 +1,211 @@
+// vostrelina-run ROM [options]: the program run headless on the machine
+// library, one instruction a step as the window runs it; see USAGE.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "machine.h"
+#include "runner.h"
+
+namespace {
+
+constexpr const char* PROGRAM = "vostrelina-run";
+constexpr int EXIT_MISMATCH = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr size_t MAX_TEXT_FILE = 1 << 20;  // key scripts and screens are far smaller
+
+const char* const USAGE =
+    "usage: vostrelina-run ROM [options]\n"
+    "Runs ROM on the machine without a window, one instruction a step, and says why\n"
+    "it stopped (on standard error).\n"
+    "  --cycles N         run N steps (default: until the program parks on a jump to\n"
+    "                     itself, stalls, or waits for a key the script does not\n"
+    "                     give; at most 100000000 steps, 1000000 with --trace)\n"
+    "  --fps F            frames a second the delay timer's clock assumes (1000)\n"
+    "  --seed S           seed of CXNN's random numbers (1)\n"
+    "  --keys SCRIPT      keypad events: a file, or the script itself, e.g.\n"
+    "                     '100:+5 160:-5 200:C*30' (key 5 down before step 100, up\n"
+    "                     before 160; key C held for 30 steps from step 200)\n"
+    "  --poke ADDR=BYTE   set memory before the run (repeatable)\n"
+    "  --screen FILE      write the display: PBM if FILE ends in .pbm, else 32 lines\n"
+    "                     of 64 '#' and '.'; '-' is standard output\n"
+    "  --expect FILE      compare the display with a text screen\n"
+    "  --trace FILE       one line a step: step, PC, opcode, instruction, V0-VF, I,\n"
+    "                     SP, DT and ST as the instruction finds them\n"
+    "  --help, --version\n"
+    "Exit status: 0 done; 1 the display differs from --expect; 2 a usage error, a ROM\n"
+    "that cannot be read or a file that cannot be read or written.\n";
+
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", PROGRAM, message.c_str(), PROGRAM);
+    return EXIT_USAGE;
+}
+
+int file_error(const std::string& path, const std::string& message) {
+    std::fprintf(stderr, "%s: %s: %s\n", PROGRAM, path.c_str(), message.c_str());
+    return EXIT_USAGE;
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+struct Options {
+    std::string rom;
+    RunSettings run;
+    uint64_t seed = 1;
+    std::vector<std::pair<int, uint8_t>> pokes;
+    std::string keys, screen, expect, trace;
+};
+
+// Fills options from the arguments; an empty string, or the message of the
+// first thing wrong.
+std::string parse_options(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i], value;
+        const bool option = arg.size() > 1 && arg[0] == '-';
+        if (!option) {
+            if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
+            options.rom = arg;
+            continue;
+        }
+        const size_t equals = arg.find('=');
+        const bool inlineValue = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
+        if (inlineValue) {
+            value = arg.substr(equals + 1);
+            arg = arg.substr(0, equals);
+        }
+        static const char* const TAKING_VALUES[] = {"--cycles", "--fps", "--seed", "--keys", "--poke",
+                                                    "--screen", "--expect", "--trace"};
+        bool takes = false;
+        for (const char* name : TAKING_VALUES) takes = takes || arg == name;
+        if (!takes) return "unknown option '" + arg + "'";
+        if (!inlineValue) {
+            if (i + 1 >= argc) return arg + " needs a value";
+            value = argv[++i];
+        }
+        uint64_t number = 0;
+        if (arg == "--cycles") {
+            if (!parse_unsigned(value, UINT64_MAX / 2, number) || number == 0)
+                return "--cycles wants a number of steps from 1, not '" + value + "'";
+            options.run.cycles = number;
+        } else if (arg == "--fps") {
+            if (!parse_unsigned(value, 1000000000, number) || number == 0)
+                return "--fps wants frames a second from 1 to 1000000000, not '" + value + "'";
+            options.run.fps = static_cast<uint32_t>(number);
+        } else if (arg == "--seed") {
+            if (!parse_unsigned(value, 0xFFFFFFFF, number))
+                return "--seed wants a number from 0 to 4294967295, not '" + value + "'";
+            options.seed = number;
+        } else if (arg == "--poke") {
+            const size_t at = value.find('=');
+            uint64_t address = 0, byte = 0;
+            if (at == std::string::npos || !parse_unsigned(value.substr(0, at), 0xFFF, address) ||
+                !parse_unsigned(value.substr(at + 1), 0xFF, byte))
+                return "--poke wants ADDR=BYTE, ADDR up to 0xFFF and BYTE up to 0xFF, not '" + value + "'";
+            options.pokes.emplace_back(static_cast<int>(address), static_cast<uint8_t>(byte));
+        } else {
+            if (value.empty()) return arg + " needs a value";
+            (arg == "--keys" ? options.keys : arg == "--screen" ? options.screen
+                                          : arg == "--expect" ? options.expect : options.trace) = value;
+        }
+    }
+    if (options.rom.empty()) return "name a ROM";
+    return "";
+}
+
+// The key script: the named file if there is one, else the argument itself.
+int load_keys(const std::string& argument, std::vector<KeyEvent>& events) {
+    std::string text = argument, error;
+    bool tooLong = false;
+    std::FILE* probe = std::fopen(argument.c_str(), "rb");
+    if (probe) {
+        std::fclose(probe);
+        if (!read_whole_file(argument, MAX_TEXT_FILE, text, tooLong, error)) return file_error(argument, error);
+        if (tooLong) return file_error(argument, "too long for a key script");
+    }
+    if (!parse_key_script(text, events, error)) return usage_error("--keys: " + error);
+    return 0;
+}
+
+int load_expected(const std::string& path, std::vector<uint8_t>& cells) {
+    std::string text, error;
+    bool tooLong = false;
+    if (!read_whole_file(path, MAX_TEXT_FILE, text, tooLong, error)) return file_error(path, error);
+    if (tooLong || !parse_screen(text, cells, error)) return file_error(path, tooLong ? "too long for a screen" : error);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fputs(version_line(PROGRAM).c_str(), stdout);
+            return 0;
+        }
+    }
+    Options options;
+    const std::string problem = parse_options(argc, argv, options);
+    if (!problem.empty()) return usage_error(problem);
+
+    // Everything that can be wrong with the files is found before the run.
+    if (!options.keys.empty()) {
+        if (const int code = load_keys(options.keys, options.run.keys)) return code;
+    }
+    std::vector<uint8_t> expected;
+    if (!options.expect.empty()) {
+        if (const int code = load_expected(options.expect, expected)) return code;
+    }
+    reset_to_start_up();
+    switch (read_rom_file(options.rom.c_str())) {
+    case ROM_LOADED: break;
+    case ROM_UNOPENABLE: return file_error(options.rom, "cannot open the ROM (missing, unreadable or a directory)");
+    case ROM_CUT:
+        std::fprintf(stderr, "%s: %s: longer than %d bytes: the first %d are loaded\n", PROGRAM,
+                     options.rom.c_str(), MAX_ROM_SIZE, MAX_ROM_SIZE);
+        break;
+    case ROM_READ_ERROR:
+        std::fprintf(stderr, "%s: %s: reading failed part way: what was read is loaded\n", PROGRAM,
+                     options.rom.c_str());
+        break;
+    }
+    for (const auto& [address, byte] : options.pokes) machine.memory[address] = byte;
+    std::srand(static_cast<unsigned>(options.seed));
+
+    std::FILE* trace = nullptr;
+    if (!options.trace.empty()) {
+        trace = options.trace == "-" ? stdout : std::fopen(options.trace.c_str(), "wb");
+        if (!trace) return file_error(options.trace, "cannot be written");
+        std::fputs(trace_header().c_str(), trace);
+        options.run.trace = trace;
+        options.run.limit = TRACED_STEP_LIMIT;
+    }
+    const RunResult result = run_steps(options.run);
+    if (trace && (trace == stdout ? std::fflush(trace) : std::fclose(trace)) != 0)
+        return file_error(options.trace, "cannot be written");
+    std::fprintf(stderr, "%s: %s\n", PROGRAM, describe_stop(result, options.run).c_str());
+
+    std::string error;
+    if (!options.screen.empty()) {
+        const std::string text = ends_with(options.screen, ".pbm") ? screen_pbm() : screen_text();
+        if (!write_whole_file(options.screen, text, error)) return file_error(options.screen, error);
+    }
+    if (!options.expect.empty()) {
+        const std::vector<std::string> differences = screen_differences(expected);
+        if (!differences.empty()) {
+            std::fprintf(stderr, "%s: the display differs from %s in %zu cells:\n", PROGRAM,
+                         options.expect.c_str(), differences.size());
+            for (const std::string& line : differences) std::fprintf(stderr, "  %s\n", line.c_str());
+            return EXIT_MISMATCH;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,271 @@
+#include "runner.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "delay_timer.h"
+#include "execute.h"
+#include "instructions.h"
+#include "keypad.h"
+#include "machine.h"
+
+// --- Key scripts ---
+//
+// Events are separated by blanks, line breaks, commas or semicolons; '#'
+// starts a comment to the end of its line. An event is STEP:+K (keypad key
+// K, a hex digit, goes down in the poll before step STEP), STEP:-K (it goes
+// up) or STEP:K*N (down before STEP, up before STEP + N). Events of one step
+// come in the order written, as events in one poll do: the last is the one
+// FX0A may take.
+
+namespace {
+
+bool read_number(const std::string& text, uint64_t& value) {
+    if (text.empty() || text.size() > 18) return false;
+    value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    return true;
+}
+
+int key_number(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool parse_event(const std::string& token, std::vector<KeyEvent>& events, std::string& error) {
+    error = "bad key event '" + token + "': write STEP:+K, STEP:-K or STEP:K*STEPS (K a hex digit 0-F, STEP from 1)";
+    const size_t colon = token.find(':');
+    uint64_t step = 0;
+    if (colon == std::string::npos || !read_number(token.substr(0, colon), step) || step == 0) return false;
+    const std::string what = token.substr(colon + 1);
+    if (what.size() == 2 && (what[0] == '+' || what[0] == '-')) {
+        const int key = key_number(what[1]);
+        if (key < 0) return false;
+        events.push_back({step, key, what[0] == '+'});
+        return true;
+    }
+    uint64_t held = 0;
+    if (what.size() < 3 || what[1] != '*' || !read_number(what.substr(2), held) || held == 0) return false;
+    const int key = key_number(what[0]);
+    if (key < 0) return false;
+    events.push_back({step, key, true});
+    events.push_back({step + held, key, false});
+    return true;
+}
+
+}  // namespace
+
+bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, std::string& error) {
+    events.clear();
+    std::string token;
+    bool comment = false;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        const char c = i < text.size() ? text[i] : '\n';
+        if (c == '\n') comment = false;
+        else if (c == '#') comment = true;
+        const bool separator = c == '#' || c == ',' || c == ';' || std::isspace(static_cast<unsigned char>(c));
+        if (!comment && !separator) {
+            token += c;
+            continue;
+        }
+        if (!token.empty() && !parse_event(token, events, error)) return false;
+        token.clear();
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const KeyEvent& a, const KeyEvent& b) { return a.step < b.step; });
+    error.clear();
+    return true;
+}
+
+// --- The run ---
+
+namespace {
+
+// The window's clock in whole milliseconds, as SDL_GetTicks reads it, on a
+// machine whose frames take exactly 1/fps second: at step n it reads
+// floor(n * 1000 / fps), kept without a division a step.
+struct SimulatedClock {
+    uint32_t fps;
+    uint32_t whole, part;     // 1000 / fps and 1000 % fps
+    uint32_t ms = 0, rest = 0;
+
+    explicit SimulatedClock(uint32_t framesPerSecond)
+        : fps(framesPerSecond), whole(1000 / framesPerSecond), part(1000 % framesPerSecond) {}
+
+    uint32_t advance() {
+        ms += whole;
+        rest += part;
+        if (rest >= fps) {
+            rest -= fps;
+            ms++;
+        }
+        return ms;
+    }
+};
+
+uint16_t word_at(uint16_t pc) {
+    return static_cast<uint16_t>(memory_at(machine, pc) << 8 | memory_at(machine, pc + 1));
+}
+
+bool is_jump(uint16_t word) { return word >> 12 == 0x1 || word >> 12 == 0xB; }
+bool is_key_wait(uint16_t word) { return (word & 0xF0FF) == 0xF00A; }
+
+}  // namespace
+
+RunResult run_steps(const RunSettings& settings) {
+    SimulatedClock clock(settings.fps);
+    uint32_t lastCount = 0;  // as the window's lastDelayTick starts
+    // Read once: the loop is the runner's whole cost over the executor.
+    const KeyEvent* nextKey = settings.keys.data();
+    const KeyEvent* const endKeys = nextKey + settings.keys.size();
+    std::FILE* const trace = settings.trace;
+    const bool fixedSteps = settings.cycles != 0;
+    const uint64_t steps = fixedSteps ? settings.cycles : settings.limit;
+    int marked = -1;         // the slot whose new-event flag the last poll set
+    RunResult result{fixedSteps ? StopReason::CYCLES : StopReason::LIMIT, 0, 0, 0};
+    uint64_t step = 1;
+    for (; step <= steps; ++step) {
+        // The poll: held flags follow every event; only the last event's
+        // new-event flag is set, for this step alone (poll_input's rule).
+        if (marked >= 0) input.keyNew[marked] = 0;
+        marked = -1;
+        for (; nextKey != endKeys && nextKey->step <= step; ++nextKey) {
+            marked = KEYPAD_FIRST_SLOT + nextKey->key;
+            input.keyHeld[marked] = nextKey->down;
+        }
+        if (marked >= 0) input.keyNew[marked] = 1;
+
+        const uint16_t pc = machine.pc;
+        const int32_t sp = machine.sp;
+        if (trace) std::fputs(trace_line(step).c_str(), trace);
+        execute_instruction();
+        const uint32_t now = clock.advance();
+        if (step_delay_timer(now, lastCount)) lastCount = now;
+
+        if (fixedSteps || machine.pc != pc || machine.sp != sp) continue;
+        // Neither pc nor the stack moved (a call to itself does move the
+        // stack): the machine is parked, stalled or waiting.
+        const uint16_t word = word_at(pc);
+        if (is_jump(word)) result.reason = StopReason::PARKED;
+        else if (!is_key_wait(word)) result.reason = StopReason::STALLED;
+        else if (nextKey == endKeys) result.reason = StopReason::WAITING;
+        else continue;
+        return {result.reason, step, pc, word};
+    }
+    return {result.reason, step - 1, machine.pc, word_at(machine.pc)};
+}
+
+namespace {
+
+std::string hex(int value, const char* format) {
+    char text[16];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string after(uint64_t steps) {
+    return ", after " + std::to_string(steps) + (steps == 1 ? " step" : " steps");
+}
+
+}  // namespace
+
+std::string describe_stop(const RunResult& r, const RunSettings& settings) {
+    const std::string at = hex(r.word, "%04X") + " at " + address_text(r.pc);
+    switch (r.reason) {
+    case StopReason::CYCLES:
+        return "cycles done: " + std::to_string(r.steps) + " steps, pc " + address_text(r.pc);
+    case StopReason::PARKED:
+        return "parked: " + at + " jumps to itself" + after(r.steps);
+    case StopReason::STALLED: {
+        const char* why = !decode(r.word)     ? "is not decoded"
+                          : r.word == 0x00EE ? "returns with an empty stack"
+                                             : "calls with a full stack";
+        return "stalled: " + at + " " + why + after(r.steps);
+    }
+    case StopReason::WAITING:
+        return "waiting: " + at + " waits for a key and the key script has none left" + after(r.steps);
+    case StopReason::LIMIT:
+        break;
+    }
+    return "limit: " + std::to_string(settings.limit) +
+           " steps without parking or stalling (--cycles sets the steps to run)";
+}
+
+// --- Trace ---
+
+std::string trace_header() {
+    return "#   step  PC    op    instruction         V0 V1 V2 V3 V4 V5 V6 V7 V8 V9 VA VB VC VD VE VF"
+           "  I     SP  DT ST\n";
+}
+
+std::string trace_line(uint64_t step) {
+    const MachineState& m = machine;
+    char line[192];
+    int n = std::snprintf(line, sizeof line, "%8llu  %04X  %04X  %-19s", static_cast<unsigned long long>(step),
+                          m.pc, word_at(m.pc), instruction_text(word_at(m.pc)).c_str());
+    for (uint8_t v : m.V) n += std::snprintf(line + n, sizeof line - size_t(n), " %02X", v);
+    std::snprintf(line + n, sizeof line - size_t(n), "  %04X  %2d  %02X %02X\n", m.I, m.sp, m.delayTimer,
+                  m.soundTimer);
+    return line;
+}
+
+// --- Screens ---
+
+std::string screen_text() {
+    std::string text;
+    for (int y = 0; y < DISPLAY_HEIGHT; ++y) {
+        for (int x = 0; x < DISPLAY_WIDTH; ++x) text += machine.display[display_index(x, y)] ? '#' : '.';
+        text += '\n';
+    }
+    return text;
+}
+
+std::string screen_pbm() {
+    std::string text = "P1\n" + std::to_string(DISPLAY_WIDTH) + " " + std::to_string(DISPLAY_HEIGHT) + "\n";
+    for (char c : screen_text()) text += c == '#' ? '1' : c == '.' ? '0' : c;
+    return text;
+}
+
+bool parse_screen(const std::string& text, std::vector<uint8_t>& cells, std::string& error) {
+    cells.clear();
+    size_t start = 0;
+    int row = 0;
+    while (start < text.size()) {
+        size_t stop = text.find('\n', start);
+        if (stop == std::string::npos) stop = text.size();
+        std::string line = text.substr(start, stop - start);
+        start = stop + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        ++row;
+        if (row > DISPLAY_HEIGHT || line.size() != DISPLAY_WIDTH ||
+            line.find_first_not_of("#.") != std::string::npos) {
+            error = "line " + std::to_string(row) + " is not one of 32 rows of 64 '#' and '.'";
+            return false;
+        }
+        for (char c : line) cells.push_back(c == '#');
+    }
+    if (row != DISPLAY_HEIGHT) {
+        error = "has " + std::to_string(row) + " rows, not 32 rows of 64 '#' and '.'";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> screen_differences(const std::vector<uint8_t>& expected) {
+    std::vector<std::string> lines;
+    for (int y = 0; y < DISPLAY_HEIGHT; ++y) {
+        for (int x = 0; x < DISPLAY_WIDTH; ++x) {
+            const bool want = expected[size_t(y * DISPLAY_WIDTH + x)] != 0;
+            const bool got = machine.display[display_index(x, y)] != 0;
+            if (want == got) continue;
+            lines.push_back("cell (" + std::to_string(x) + ", " + std::to_string(y) + "): expected " +
+                            (want ? "#" : ".") + ", got " + (got ? "#" : "."));
+        }
+    }
+    return lines;
+}
