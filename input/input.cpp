@@ -53,16 +53,6 @@ void init_key_table() {
 
 namespace {
 
-// The new-event flag that the latest marker-setting event referred to: key
-// flags are 32-bit and mouse flags 8-bit, so one of two pointers is set.
-struct Marker {
-    int32_t* key = nullptr;
-    uint8_t* byte = nullptr;
-};
-
-void mark_key(Marker& marker, int32_t* flag) { marker = Marker(); marker.key = flag; }
-void mark_byte(Marker& marker, uint8_t* flag) { marker = Marker(); marker.byte = flag; }
-
 int find_slot(int32_t symbol) {
     for (int s = 0; s < KEY_SLOTS; s++) {
         if (input.keyCodes[s] == symbol) return s;
@@ -89,31 +79,23 @@ int32_t key_symbol(int32_t symbol, uint8_t scancode, bool x11) {
     return SDLK_1 + (scancode - X11_DIGIT_ROW_FIRST);
 }
 
-void take_key(Marker& marker, const SDL_KeyboardEvent& key, int32_t held, bool x11) {
+void take_key(PollMarker& marker, const SDL_KeyboardEvent& key, int32_t held, bool x11) {
     const int slot = find_slot(key_symbol(key.keysym.sym, key.keysym.scancode, x11));
     if (slot < 0) return;  // untracked keys leave the marker where it was
-    input.keyHeld[slot] = held;
-    mark_key(marker, &input.keyNew[slot]);
+    take_key_event(marker, slot, held);
 }
 
-void take_button(Marker& marker, const SDL_MouseButtonEvent& button, uint8_t held) {
+void take_button(PollMarker& marker, const SDL_MouseButtonEvent& button, uint8_t held) {
     if (button.button >= 1 && button.button <= MOUSE_BUTTONS) {
         MouseButtonFlags& flags = input.mouse[button.button - 1];
         flags.mouseHeld = held;
-        mark_byte(marker, &flags.mouseNew);
+        mark_flag(marker, &flags.mouseNew);
     } else if (held && button.button == SDL_BUTTON_WHEELUP) {
-        mark_byte(marker, &input.wheelUpNew);
+        mark_flag(marker, &input.wheelUpNew);
     } else if (held && button.button == SDL_BUTTON_WHEELDOWN) {
-        mark_byte(marker, &input.wheelDownNew);
+        mark_flag(marker, &input.wheelDownNew);
     }
     // A wheel release and any other button are not events of this table.
-}
-
-void clear_new_flags() {
-    for (int32_t& flag : input.keyNew) flag = 0;
-    for (MouseButtonFlags& flags : input.mouse) flags.mouseNew = 0;
-    input.wheelUpNew = 0;
-    input.wheelDownNew = 0;
 }
 
 }  // namespace
@@ -121,7 +103,7 @@ void clear_new_flags() {
 void poll_input() { poll_input(driverIsX11); }
 
 void poll_input(bool x11) {
-    Marker marker;
+    PollMarker marker;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
@@ -134,7 +116,5 @@ void poll_input(bool x11) {
         }
     }
     // New-event flags live for one frame: only the last marked one survives.
-    clear_new_flags();
-    if (marker.key) *marker.key = 1;
-    if (marker.byte) *marker.byte = 1;
+    end_poll(marker);
 }

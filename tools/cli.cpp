@@ -62,6 +62,16 @@ bool write_whole_file(const std::string& path, const std::string& text, std::str
     return written;
 }
 
-std::string version_line(const char* program) {
-    return std::string(program) + " " VOSTRELINA_VERSION "\n";
+bool answer_help_or_version(int argc, char** argv, const char* usage, const char* program) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(usage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", program, VOSTRELINA_VERSION);
+            return true;
+        }
+    }
+    return false;
 }

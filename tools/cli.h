@@ -16,5 +16,7 @@ bool read_whole_file(const std::string& path, size_t maxBytes, std::string& byte
 // Writes text to path, or to standard output for "-"; false with the reason.
 bool write_whole_file(const std::string& path, const std::string& text, std::string& error);
 
-// The program's name and the project's version ("vostrelina-dis X.Y"), for --version.
-std::string version_line(const char* program);
+// --help or --version anywhere among the arguments: prints the usage text or
+// the program's name and the project's version ("vostrelina-dis X.Y") to
+// standard output, and returns true.
+bool answer_help_or_version(int argc, char** argv, const char* usage, const char* program);

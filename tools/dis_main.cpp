@@ -33,17 +33,10 @@ int usage_error(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answer_help_or_version(argc, argv, USAGE, PROGRAM)) return 0;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--help") {
-            std::fputs(USAGE, stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::fputs(version_line(PROGRAM).c_str(), stdout);
-            return 0;
-        }
         if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option '" + arg + "'");
         paths.push_back(arg);
     }

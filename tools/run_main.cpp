@@ -141,17 +141,7 @@ int load_expected(const std::string& path, std::vector<uint8_t>& cells) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help") {
-            std::fputs(USAGE, stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::fputs(version_line(PROGRAM).c_str(), stdout);
-            return 0;
-        }
-    }
+    if (answer_help_or_version(argc, argv, USAGE, PROGRAM)) return 0;
     Options options;
     const std::string problem = parse_options(argc, argv, options);
     if (!problem.empty()) return usage_error(problem);

@@ -126,19 +126,22 @@ RunResult run_steps(const RunSettings& settings) {
     std::FILE* const trace = settings.trace;
     const bool fixedSteps = settings.cycles != 0;
     const uint64_t steps = fixedSteps ? settings.cycles : settings.limit;
-    int marked = -1;         // the slot whose new-event flag the last poll set
+    bool flagSet = false;    // the last poll set a new-event flag
     RunResult result{fixedSteps ? StopReason::CYCLES : StopReason::LIMIT, 0, 0, 0};
     uint64_t step = 1;
     for (; step <= steps; ++step) {
-        // The poll: held flags follow every event; only the last event's
-        // new-event flag is set, for this step alone (poll_input's rule).
-        if (marked >= 0) input.keyNew[marked] = 0;
-        marked = -1;
+        // The poll, by the window's rule: held flags follow every event;
+        // only the last event's new-event flag is set, for this step alone.
+        // A step with no event after a poll that set no flag would change
+        // nothing, and most steps are such steps: they skip the poll's end.
+        PollMarker marker;
         for (; nextKey != endKeys && nextKey->step <= step; ++nextKey) {
-            marked = KEYPAD_FIRST_SLOT + nextKey->key;
-            input.keyHeld[marked] = nextKey->down;
+            take_key_event(marker, KEYPAD_FIRST_SLOT + nextKey->key, nextKey->down);
         }
-        if (marked >= 0) input.keyNew[marked] = 1;
+        if (marker.key || flagSet) {
+            end_poll(marker);
+            flagSet = marker.key != nullptr;
+        }
 
         const uint16_t pc = machine.pc;
         const int32_t sp = machine.sp;

@@ -15,3 +15,23 @@ int first_new_keypad_key() {
     }
     return NO_KEY;
 }
+
+void take_key_event(PollMarker& marker, int slot, int32_t held) {
+    input.keyHeld[slot] = held;
+    marker = PollMarker();
+    marker.key = &input.keyNew[slot];
+}
+
+void mark_flag(PollMarker& marker, uint8_t* flag) {
+    marker = PollMarker();
+    marker.byte = flag;
+}
+
+void end_poll(const PollMarker& marker) {
+    for (int32_t& flag : input.keyNew) flag = 0;
+    for (MouseButtonFlags& flags : input.mouse) flags.mouseNew = 0;
+    input.wheelUpNew = 0;
+    input.wheelDownNew = 0;
+    if (marker.key) *marker.key = 1;
+    if (marker.byte) *marker.byte = 1;
+}

@@ -32,3 +32,25 @@ int key_is_down(int k);
 
 // The lowest keypad key that is both held and new in this frame, else NO_KEY.
 int first_new_keypad_key();
+
+// --- One poll's rule, free of SDL so that the headless runner polls as the
+// window does ---
+
+// The new-event flag that the latest marker-setting event of a poll referred
+// to: key flags are 32-bit and mouse flags 8-bit, so one of two pointers is
+// set, or neither.
+struct PollMarker {
+    int32_t* key = nullptr;
+    uint8_t* byte = nullptr;
+};
+
+// A press (held 1) or release (held 0) of the key in slot: its held flag
+// follows, and it becomes the poll's marker.
+void take_key_event(PollMarker& marker, int slot, int32_t held);
+
+// A mouse event: its new-event flag becomes the poll's marker.
+void mark_flag(PollMarker& marker, uint8_t* flag);
+
+// The poll's end. New-event flags live for one poll: all are cleared, then
+// only the one the marker refers to is set.
+void end_poll(const PollMarker& marker);
