@@ -1,7 +1,8 @@
 # Wine as the Windows folder's users see it, for the scripts that run the
 # folder (the Wine test, the README's screenshots). Source it after
-# tests/e2e/lib.sh (it uses WORK_DIR and fail) with the Windows build folder
-# as $1: the prefix is kept there, shared by every script that runs Wine.
+# tests/e2e/lib.sh (it uses WORK_DIR, APP_PID, fail and on_exit) with the
+# Windows build folder as $1: the prefix is kept there, shared by every
+# script that runs Wine. On exit the program and Wine's server are stopped.
 
 export WINEPREFIX="$1/wineprefix"
 export WINEDEBUG=-all
@@ -23,3 +24,15 @@ init_prefix() {
     fi
     touch "$WINEPREFIX/.ready"
 }
+
+# Wine's server is ended, and waited for, before the shared helpers remove
+# the test's folder: the installer test keeps its prefix there.
+stop_wine() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    APP_PID=""
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+        timeout 30 wineserver -w 2>/dev/null || true
+    fi
+}
+on_exit stop_wine
