@@ -35,19 +35,7 @@ version=$(cat "$out/program/version" 2>/dev/null || true)
 source "$top/tests/windows/wine_env.sh" "$WORK_DIR"
 export XDG_DATA_HOME="$WORK_DIR/xdg-data" XDG_CONFIG_HOME="$WORK_DIR/xdg-config"
 
-passed=0
-current=""
-# The summary line, before Wine (wine_env.sh: its server ended before its
-# prefix goes with the test's folder) and the shared helpers clean up.
-report() {
-    local failed=0
-    if [ "$EXIT_STATUS" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
-    echo "installer: $passed passed, $failed failed"
-}
-on_exit report
-
-begin() { current="$1"; echo "--- $1"; }
-pass() { passed=$((passed + 1)); echo "PASS: $current"; }
+count_checks installer
 
 # Waits until every Wine process of the prefix has ended (the server with
 # them), which also writes the registry out to the prefix's .reg files.

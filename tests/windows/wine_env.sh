@@ -36,3 +36,21 @@ stop_wine() {
     fi
 }
 on_exit stop_wine
+
+# The Wine tests are lists of named checks: begin NAME starts one, pass ends
+# it. count_checks LABEL, called after this file is sourced, makes the
+# summary line "LABEL: N passed, M failed" come first on exit, before Wine
+# and the shared helpers clean up, and name the check that failed.
+count_checks() {
+    checks_label="$1"
+    passed=0
+    current=""
+    on_exit report_checks
+}
+report_checks() {
+    local failed=0
+    if [ "$EXIT_STATUS" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
+    echo "$checks_label: $passed passed, $failed failed"
+}
+begin() { current="$1"; echo "--- $1"; }
+pass() { passed=$((passed + 1)); echo "PASS: $current"; }

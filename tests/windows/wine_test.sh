@@ -53,18 +53,7 @@ close_window() {
 # saw.
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-passed=0
-current=""
-# The summary line, before Wine and the shared helpers clean up.
-report() {
-    local failed=0
-    if [ "$EXIT_STATUS" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
-    echo "windows: $passed passed, $failed failed"
-}
-on_exit report
-
-begin() { current="$1"; echo "--- $1"; }
-pass() { passed=$((passed + 1)); echo "PASS: $current"; }
+count_checks windows
 
 # True if some pixel of screenshot $1 in the box x $2-$3, y $4-$5 is darker
 # than the 0x999999 frame: text drawn there.
