@@ -113,13 +113,8 @@ window_shows() { no_message_box && shows "$WINDOW" "$@"; }
 
 # Closes the program's window as a window manager would and waits until the
 # program, and Wine with it, has ended.
-wm_close="$top/build/wm_close"
 close_program() {
-    if [ ! -x "$wm_close" ]; then
-        wm_close="$WORK_DIR/wm_close"
-        cc "$top/tests/e2e/wm_close.c" -o "$wm_close" -lX11
-    fi
-    "$wm_close" "$WINDOW"
+    close_window "$WINDOW"
     wait_until "the window closes" "$DEADLINE" window_gone
     wine_settled
     [ -n "$APP_PID" ] && { wait "$APP_PID" 2>/dev/null || true; }

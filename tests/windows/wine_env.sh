@@ -37,6 +37,18 @@ stop_wine() {
 }
 on_exit stop_wine
 
+# Closing as a window manager would: the Linux build's helper, or one built
+# here when that build is not around (the Windows build alone).
+wine_env_tests="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+wm_close="$wine_env_tests/../build/wm_close"
+close_window() {
+    if [ ! -x "$wm_close" ]; then
+        wm_close="$WORK_DIR/wm_close"
+        cc "$wine_env_tests/e2e/wm_close.c" -o "$wm_close" -lX11
+    fi
+    "$wm_close" "$1"
+}
+
 # The Wine tests are lists of named checks: begin NAME starts one, pass ends
 # it. count_checks LABEL, called after this file is sourced, makes the
 # summary line "LABEL: N passed, M failed" come first on exit, before Wine

@@ -37,17 +37,6 @@ prefix="${prefix:-$out/prefix}"
 # shellcheck source=wine_env.sh
 source "$top/tests/windows/wine_env.sh" "$out"
 
-# Closing as a window manager would: the Linux build's helper, or one built
-# here when that build is not around.
-wm_close="$top/build/wm_close"
-close_window() {
-    if [ ! -x "$wm_close" ]; then
-        wm_close="$WORK_DIR/wm_close"
-        cc "$top/tests/e2e/wm_close.c" -o "$wm_close" -lX11
-    fi
-    "$wm_close" "$1"
-}
-
 # Ours rather than the shared one, which copies the screenshots aside: here
 # every screenshot is kept as it is taken, and each failure names the one it
 # saw.
