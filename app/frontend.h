@@ -10,7 +10,7 @@
 constexpr int WINDOW_WIDTH = 320;
 constexpr int WINDOW_HEIGHT = 160;
 constexpr int WINDOW_BITS_PER_PIXEL = 32;
-constexpr const char* WINDOW_TITLE = "Vostrelina v" VOSTRELINA_VERSION;
+constexpr const char* WINDOW_TITLE = VOSTRELINA_WINDOW_TITLE;
 constexpr const char* CAPTION_TEXT = "Vostrelina";
 constexpr const char* DEFAULT_ROM = "PONG2";
 

@@ -6,17 +6,18 @@
 # smoothing, so the display's cells and the text keep their sharp pixels.
 #
 # Every picture is taken once the window shows what it is meant to show,
-# checked on the grabbed picture itself, with a deadline of seconds: the
-# pictures never depend on lucky timing.
+# checked on the grabbed picture itself, with a deadline of seconds
+# (wait_until, scripts/lib/harness.sh): the pictures never depend on lucky
+# timing.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 docs="$top/docs"
 bash "$top/scripts/setup.sh" test
 
-# The Linux build, configured as the test command configures it, so that the
-# two share build/ without rebuilding each other's work.
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOSTRELINA_TESTS=ON > /dev/null
-cmake --build "$top/build" -j2 --target vostrelina rom_PONG2 > /dev/null
+# The Linux build through the dev preset, as the test command configures it,
+# so that the two share build/ without rebuilding each other's work.
+(cd "$top" && cmake --preset dev > /dev/null &&
+    cmake --build --preset dev --target vostrelina rom_PONG2 wm_close > /dev/null)
 [ -d "$top/build-windows/dist" ] || bash "$top/windows/build.sh"
 
 export BUILD_DIR="$top/build"
@@ -25,12 +26,6 @@ source "$top/tests/e2e/lib.sh"
 
 # shellcheck source=../tests/windows/wine_env.sh
 source "$top/tests/windows/wine_env.sh" "$top/build-windows"
-finish() {
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-    wineserver -k 2>/dev/null || true
-    cleanup
-}
-trap finish EXIT
 
 mkdir -p "$docs"
 
@@ -62,16 +57,33 @@ ball_in_play() {
         END { exit found ? 0 : 1 }'
 }
 
-# Grabs window $1 as $2 until ball_in_play holds for grid ($3, $4, $5), for
-# 20 seconds at most (the ball crosses the court in two).
-grab_ball_in_play() {
-    local deadline=$((SECONDS + 20))
-    while [ "$SECONDS" -lt "$deadline" ]; do
-        grab "$1" "$2"
-        ball_in_play "$2" "$3" "$4" "$5" && return 0
-        sleep 0.1
-    done
-    fail "$2: the ball was never seen in open court"
+# Grabs window $1 as $2 and is true if ball_in_play holds for grid ($3, $4,
+# $5).
+shows_ball_in_play() {
+    grab "$1" "$2" 2>/dev/null || { WHY="window $1 could not be grabbed"; return 1; }
+    ball_in_play "$2" "$3" "$4" "$5" || { WHY="no ball in open court"; return 1; }
+}
+
+# Grabs window $1 as $2 until the ball shows in open court, for 20 seconds at
+# most (the ball crosses the court in two).
+grab_ball_in_play() { wait_until "$2: the ball in open court" 20 shows_ball_in_play "$@"; }
+
+# True once there is a window titled Vostrelina, Wine's message box, which
+# it sets BOX to, or once the program has ended, leaving BOX empty.
+box_or_end() {
+    BOX=$(window_titled Vostrelina) && return 0
+    has_ended "$APP_PID" && return 0
+    WHY="no window titled Vostrelina"
+    return 1
+}
+
+# True once message box $1 has its text: Wine maps the box before it paints
+# it, and the text is dark pixels on the light face.
+box_painted() {
+    local darkest
+    grab "$1" message-box 2>/dev/null || { WHY="the box could not be grabbed"; return 1; }
+    darkest=$(convert "$WORK_DIR/message-box.png" -colorspace Gray -format "%[fx:int(minima*255)]" info:)
+    [ "$darkest" -lt 80 ] || { WHY="nothing darker than $darkest on it"; return 1; }
 }
 
 start_xvfb
@@ -80,7 +92,7 @@ start_xvfb
 # paddles are moved off their start rows first, so the picture looks like a
 # game under way.
 start_app "$BUILD_DIR"
-window=$(wait_window "Vostrelina v0.9")
+window=$(wait_window)
 grab_until "$window" start 2 2 999999
 hold_key "$window" 3 0.25
 hold_key "$window" y 0.15
@@ -96,13 +108,12 @@ keep full view-full
 hold_key "$window" F3
 grab_until "$window" debug 2 2 777777
 keep debug view-debug
-kill "$APP_PID"
-wait "$APP_PID" 2>/dev/null || true
-APP_PID=""
+close_window "$window"
+expect_exit 0 "closing the window"
 
 # A ROM that cannot be opened: the dialog over the dimmed window.
 start_app "$WORK_DIR" "no such rom.ch8"
-window=$(wait_window "Vostrelina v0.9")
+window=$(wait_window)
 grab_until "$window" dialog 150 35 666666
 expect_pixel dialog 2 2 777777
 keep dialog dialog-linux
@@ -113,24 +124,9 @@ expect_exit 1 "the missing ROM"
 init_prefix
 (cd "$top/build-windows/dist" && exec wine vostrelina.exe "no such rom.ch8") > "$WORK_DIR/wine.out" 2>&1 &
 APP_PID=$!
-box=""
-for i in $(seq 1200); do
-    box=$(xdotool search --name "^Vostrelina\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$box" ] && break
-    kill -0 "$APP_PID" 2>/dev/null || { cat "$WORK_DIR/wine.out" >&2; fail "vostrelina.exe ended without its message box"; }
-    sleep 0.1
-done
-[ -n "$box" ] || fail "no message box under Wine within two minutes"
-# Wine maps the box before it paints it: wait until its text is there, dark
-# pixels on the light face.
-for i in $(seq 100); do
-    grab "$box" message-box
-    darkest=$(convert "$WORK_DIR/message-box.png" -colorspace Gray -format "%[fx:int(minima*255)]" info:)
-    [ "$darkest" -lt 80 ] && break
-    sleep 0.1
-done
-[ "$darkest" -lt 80 ] || fail "the message box was never painted"
+wait_until "Wine's message box" 120 box_or_end
+[ -n "$BOX" ] || { cat "$WORK_DIR/wine.out" >&2; fail "vostrelina.exe ended without its message box"; }
+wait_until "the message box's text" "$DEADLINE" box_painted "$BOX"
 keep message-box message-box-windows
-hold_key "$box" Return 0.2
-wait "$APP_PID" 2>/dev/null || true
-APP_PID=""
+hold_key "$BOX" Return 0.2
+expect_exit 1 "the message box dismissed"

@@ -90,7 +90,7 @@ TEST_F(FrameLoopTest, StartUpLoadsGlyphsAndRomAndSetsPc) {
     EXPECT_EQ(lastDelayTick, 0u);
     char* caption = nullptr;
     SDL_WM_GetCaption(&caption, nullptr);
-    EXPECT_STREQ(caption, "Vostrelina v0.9");
+    EXPECT_STREQ(caption, "Vostrelina v" VOSTRELINA_VERSION);
 }
 
 TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {

@@ -17,5 +17,6 @@ bool read_whole_file(const std::string& path, size_t maxBytes, std::string& byte
 bool write_whole_file(const std::string& path, const std::string& text, std::string& error);
 
 // --help or --version anywhere among the arguments: prints the usage text or
-// "vostrelina-dis 0.9" and the like to standard output, and returns true.
+// the program's name and the project's version ("vostrelina-dis X.Y") to
+// standard output, and returns true.
 bool answer_help_or_version(int argc, char** argv, const char* usage, const char* program);

@@ -272,12 +272,11 @@ build_sdl_ttf
 
 # --- The program and its folder ------------------------------------------
 
-werror=OFF
-if [ "${CI:-}" = "true" ]; then werror=ON; fi
+# The windows preset (CMakePresets.json: the toolchain, Release, no tests,
+# warnings as errors under CI=true), in OUT/program with the prefix above.
 echo "Building vostrelina.exe"
-step configure-vostrelina cmake -S "$top" -B "$out/program" \
-    -DCMAKE_TOOLCHAIN_FILE="$top/windows/mingw-w64.cmake" -DVOSTRELINA_WINDOWS_PREFIX="$prefix" \
-    -DCMAKE_BUILD_TYPE=Release -DVOSTRELINA_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=$werror
+step configure-vostrelina env -C "$top" cmake --preset windows -B "$out/program" \
+    -DVOSTRELINA_WINDOWS_PREFIX="$prefix"
 step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina \
     vostrelina-asm vostrelina-dis vostrelina-run
 
@@ -293,12 +292,12 @@ SOURCE_DATE_EPOCH=0 "$host-strip" --strip-unneeded "$dist"/*.exe "$dist"/*.dll
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 
 # The archive: the folder under the name vostrelina-VERSION-win64, the
-# version being the project's, as the configured build records it. The same
-# every time: files in a fixed order, all dated from the last commit (or
-# SOURCE_DATE_EPOCH), read-write for all, and no extra fields (Unix times,
-# owners).
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/program/CMakeCache.txt")
-[ -n "$version" ] || die "no project version in $out/program/CMakeCache.txt"
+# version being the project's, which CMake wrote into the configured build
+# folder. The same every time: files in a fixed order, all dated from the last
+# commit (or SOURCE_DATE_EPOCH), read-write for all, and no extra fields (Unix
+# times, owners).
+version=$(cat "$out/program/version" 2>/dev/null || true)
+[ -n "$version" ] || die "no project version in $out/program/version"
 name="vostrelina-$version-win64"
 date="${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
 rm -rf "$out/zip"

@@ -27,7 +27,7 @@ add_custom_command(OUTPUT ${icon}
     DEPENDS ${icon_pngs} ${large_png}
     COMMENT "Putting the icons into vostrelina.ico")
 
-# The version's four numbers for the version block: 0.9 gives 0,9,0,0.
+# The version's four numbers for the version block: 2.1 gives 2,1,0,0.
 set(VOSTRELINA_VERSION_COMMAS ${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR})
 foreach(part PATCH TWEAK)
     if(PROJECT_VERSION_${part} STREQUAL "")

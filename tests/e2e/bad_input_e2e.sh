@@ -121,28 +121,31 @@ case_exits() {
     echo "ok: $case: exit $code${expected[0]:+, \"${expected[0]}\"}"
 }
 
-running() { [ -e "/proc/$1" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
-
-# The program's own process, once SDL is up in it: process $1 itself (which
-# execs the program through its wrappers) or one of its children under strace,
-# the one whose executable is the program, catching SIGTERM. SDL then turns
-# the signal into its quit event, so asking to quit cannot kill it mid-way.
-# Prints nothing if there is none within the deadline or $1 ends.
-program_pid() {
-    local start=$SECONDS candidate caught program
+# True once SDL is up in the program's own process, which it sets TARGET to:
+# process $1 itself (which execs the program through its wrappers) or one of
+# its children under strace, the one whose executable is the program,
+# catching SIGTERM. SDL then turns the signal into its quit event, so asking
+# to quit cannot kill it mid-way. Also true, with TARGET empty, once $1 has
+# ended: the program can no longer come up.
+program_up_or_ended() {
+    local candidate caught program
+    TARGET=""
+    has_ended "$1" && return 0
     program=$(readlink -f "$PROGRAM")
-    while running "$1" && before_deadline "$start"; do
-        for candidate in "$1" $(cat /proc/"$1"/task/*/children 2>/dev/null); do
-            [ "$(readlink "/proc/$candidate/exe" 2>/dev/null)" = "$program" ] || continue
-            caught=$(awk '/^SigCgt:/ {print $2}' "/proc/$candidate/status" 2>/dev/null)
-            if [ -n "$caught" ] && (( (16#$caught >> 14) & 1 )); then
-                echo "$candidate"
-                return 0
-            fi
-        done
-        sleep 0.1
+    for candidate in "$1" $(cat /proc/"$1"/task/*/children 2>/dev/null); do
+        [ "$(readlink "/proc/$candidate/exe" 2>/dev/null)" = "$program" ] || continue
+        caught=$(awk '/^SigCgt:/ {print $2}' "/proc/$candidate/status" 2>/dev/null)
+        if [ -n "$caught" ] && (( (16#$caught >> 14) & 1 )); then
+            TARGET="$candidate"
+            return 0
+        fi
     done
+    WHY="SDL is not up yet"
+    return 1
 }
+
+# True once standard error has at least $1 lines.
+stderr_has_lines() { [ "$(wc -l < "$WORK_DIR/err")" -ge "$1" ]; }
 
 # Ends process $1 and its children (the program, when $1 is strace, which
 # would otherwise leave it running untraced).
@@ -162,29 +165,67 @@ case_runs() {
     shift
     program_command "$@"
     (cd "$RUN" && exec "${COMMAND[@]}") > "$WORK_DIR/out" 2> "$WORK_DIR/err" &
-    local pid=$! target start=$SECONDS
-    target=$(program_pid "$pid")
-    while [ "$(wc -l < "$WORK_DIR/err")" -lt ${#expected[@]} ] && before_deadline "$start"; do
-        sleep 0.1
-    done
+    local pid=$! target
+    poll_until "$DEADLINE" program_up_or_ended "$pid" || true
+    target="$TARGET"
+    # Its lines are checked below; a missing one is seen there.
+    poll_until "$DEADLINE" stderr_has_lines ${#expected[@]} || true
     # Ending by itself would show within this second; a quiet start cannot
     # be told from a slow one any other way.
-    sleep 1
-    if [ -z "$target" ] || ! running "$target"; then
+    if [ -z "$target" ] || poll_until 1 has_ended "$target"; then
         kill_program "$pid"
         wait "$pid" || true
         fail "$case: the program did not start SDL and keep running: $(cat "$WORK_DIR/err")"
     fi
     kill -TERM "$target"
-    start=$SECONDS
-    while running "$pid" && before_deadline "$start"; do sleep 0.1; done
-    running "$pid" && { kill_program "$pid"; fail "$case: did not quit within $DEADLINE s"; }
+    poll_until "$DEADLINE" has_ended "$pid" || { kill_program "$pid"; fail "$case: did not quit within $DEADLINE s"; }
     local got=0
     wait "$pid" || got=$?
     [ "$got" -eq 0 ] || fail "$case: quitting ended with $got, expected 0: $(cat "$WORK_DIR/err")"
     expect_stderr "$case" "${expected[@]}"
     expect_nothing_written "$case"
     echo "ok: $case: runs, quits with 0${expected[0]:+, \"${expected[0]}\"}"
+}
+
+# The process of the program (PROGRAM) that holds FIFO $1 open; sets READER.
+program_holds() {
+    local proc fd program fifo
+    program=$(readlink -f "$PROGRAM")
+    fifo=$(readlink -f "$1")
+    for proc in /proc/[0-9]*; do
+        [ "$(readlink "$proc/exe" 2>/dev/null)" = "$program" ] || continue
+        for fd in "$proc"/fd/*; do
+            if [ "$(readlink "$fd" 2>/dev/null)" = "$fifo" ]; then
+                READER="${proc#/proc/}"
+                return 0
+            fi
+        done
+    done
+    WHY="no $program holds $fifo open"
+    return 1
+}
+
+# The number of bytes process $1 has read so far.
+bytes_read() { awk '/^rchar:/ { print $2 }' "/proc/$1/io" 2>/dev/null; }
+
+# True once process $1 has read at least $2 bytes.
+has_read() {
+    local count
+    count=$(bytes_read "$1")
+    [ "${count:-0}" -ge "$2" ] || { WHY="process $1 has read ${count:-no} bytes, expected $2"; return 1; }
+}
+
+# Feeds FIFO $1 in two parts, the second once the program has read the
+# first. Runs in the background; says what went wrong on standard error.
+feed_late_fifo() {
+    local before
+    fail() { echo "FAIL: the FIFO's writer: $*" >&2; exit 1; }
+    wait_until "the program to open the FIFO" "$DEADLINE" program_holds "$1"
+    before=$(bytes_read "$READER")
+    exec 3> "$1"
+    loop_rom 2000 >&3
+    wait_until "the program to read the first part" "$DEADLINE" has_read "$READER" $((before + 2000))
+    head -c 1585 /dev/zero >&3
 }
 
 ROMS_LISTING="$(ls -lA --time-style=full-iso "$ROMS" | tail -n +2)"
@@ -225,14 +266,20 @@ exec {held}>&-
 mkfifo "$WORK_DIR/nobody"
 case_runs "a FIFO with no writer" -- "$WORK_DIR/nobody"
 # A pipe with a writer is still read whole, waiting for data that comes late:
-# a FIFO fed in two parts a moment apart, and a shell's <(...), each 3585
-# bytes long, so only a whole read can tell that the ROM was cut.
+# a FIFO fed in two parts, and a shell's <(...), each 3585 bytes long, so only
+# a whole read can tell that the ROM was cut. The FIFO's writer waits until
+# the program has it open, writes 2000 bytes, waits until the program has
+# read them (its count of bytes read has grown by as much), and only then
+# writes the rest: the program has run out of data once at least, whatever
+# the machine's speed.
 mkfifo "$WORK_DIR/late"
 exec {held}<>"$WORK_DIR/late"
-(exec > "$WORK_DIR/late"; loop_rom 2000; sleep 0.5; head -c 1585 /dev/zero) 2>/dev/null &
+feed_late_fifo "$WORK_DIR/late" &
 writer=$!
+stop_writer() { kill "$writer" 2>/dev/null || true; }
+on_exit stop_writer
 case_runs "a FIFO fed in two parts" "$CUT" -- "$WORK_DIR/late"
-wait "$writer" 2>/dev/null || true
+wait "$writer" || fail "the writer of the FIFO fed in two parts failed"
 exec {held}>&-
 case_runs "a shell's <(...)" "$CUT" -- <(loop_rom 3585)
 case_runs "a path with blanks" -- "$ROMS/my rom.ch8"

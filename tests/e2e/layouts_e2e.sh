@@ -45,20 +45,23 @@ shown_keys() {
     done
 }
 
+# Grabs window $1 as screenshot $2 and is true if it shows more keys than
+# $3; sets SHOWN to the keys it shows.
+shows_more_keys() {
+    grab "$1" "$2" 2>/dev/null || { WHY="window $1 could not be grabbed"; return 1; }
+    SHOWN=$(shown_keys "$2")
+    [ "$(wc -w <<< "$SHOWN")" -gt "$3" ] || { WHY="$2 shows only: $SHOWN"; return 1; }
+}
+
 # Holds the key with symbol $3 down on window $1 until screenshot $2 shows
-# more keys than the $4 shown before, then lets it go.
+# more keys than the $4 shown before, then lets it go; SHOWN is what it
+# shows then (the caller says what is missing).
 hold_key_until_shown() {
-    local window="$1" shot="$2" symbol="$3" before="$4" start=$SECONDS shown=""
+    local window="$1" shot="$2" symbol="$3" before="$4"
+    SHOWN=""
     xdotool keydown --window "$window" "$symbol" 2>/dev/null
-    while before_deadline "$start"; do
-        if grab "$window" "$shot" 2>/dev/null; then
-            shown=$(shown_keys "$shot")
-            [ "$(wc -w <<< "$shown")" -gt "$before" ] && break
-        fi
-        sleep 0.1
-    done
+    poll_until "$DEADLINE" shows_more_keys "$window" "$shot" "$before" || true
     xdotool keyup --window "$window" "$symbol" 2>/dev/null || true
-    SHOWN="$shown"
 }
 
 # Loads layout $1 and sends the block to a new program; $2 lists what each
@@ -68,7 +71,7 @@ check_layout() {
     setxkbmap "$layout" || fail "setxkbmap $layout failed"
     xmodmap -pke > "$KEY_MAP"
     start_app "$BUILD_DIR" keys_shown.ch8
-    window=$(wait_window "Vostrelina v0.9")
+    window=$(wait_window)
     grab_until "$window" "$layout-start" 2 2 999999    # the framed view drawn
     [ -z "$(shown_keys "$layout-start")" ] || fail "$layout: keys shown before any was sent"
     for i in "${!BLOCK_CODES[@]}"; do

@@ -1,21 +1,30 @@
+# shellcheck shell=bash
 # Shared helpers for the real-window tests: a private Xvfb, the program's
 # window, held keys, pixels of screenshots, and closing as a window manager.
 # Source it, then call start_xvfb. Expects BUILD_DIR (holding vostrelina and
 # wm_close) in the environment.
 #
-# Nothing here sleeps a fixed time and then looks once: every wait polls for
-# the state it needs until DEADLINE seconds have passed, so a slow machine (the
-# sanitizer build, tests run side by side, every core busy) only makes a test
-# slower. E2E_DEADLINE changes the deadline; E2E_KEEP names the folder where a
-# failed check's screenshots are kept (by default beside the build).
+# Nothing here sleeps a fixed time and then looks once: every wait goes
+# through wait_until (scripts/lib/harness.sh), which polls for the state it
+# needs until DEADLINE seconds have passed, so a slow machine (the sanitizer
+# build, tests run side by side, every core busy) only makes a test slower.
+# E2E_DEADLINE changes the deadline; E2E_KEEP names the folder where a failed
+# check's screenshots are kept (by default beside the build).
 
 set -euo pipefail
 : "${BUILD_DIR:?BUILD_DIR must name the build folder}"
+# shellcheck source=../../scripts/lib/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/harness.sh"
 WORK_DIR="$(mktemp -d)"
 XVFB_PID=""
 APP_PID=""
 DEADLINE="${E2E_DEADLINE:-30}"
 KEEP_DIR="${E2E_KEEP:-$BUILD_DIR/e2e-failures}/$(basename "$0" .sh)"
+# The window's title and the version, as CMake wrote them into the build
+# folder from project(); empty where BUILD_DIR is no CMake build (the Wine
+# test reads them from its program's build).
+TITLE=$(cat "$BUILD_DIR/window-title" 2>/dev/null || true)
+VERSION=$(cat "$BUILD_DIR/version" 2>/dev/null || true)
 
 # The screenshots taken so far and the program's standard error are copied
 # where the message says, for a person to look at what the check saw.
@@ -30,33 +39,30 @@ fail() {
     exit 1
 }
 
-# True while fewer than DEADLINE seconds have passed since $1 (a $SECONDS).
-before_deadline() { [ $((SECONDS - $1)) -lt "$DEADLINE" ]; }
-
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$WORK_DIR"
 }
-trap cleanup EXIT
+on_exit cleanup
 
 # -noreset: SDL 1.2 opens a probe connection first; without it the server may
 # reset when the probe closes and drop the program's real connection.
 # -displayfd: the server takes a free display number itself and writes it, so
 # tests started together never share one (checking lock files first races).
 start_xvfb() {
-    local number_file="$WORK_DIR/display" start=$SECONDS
-    Xvfb -displayfd 3 -noreset -screen 0 640x480x24 3>"$number_file" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 640x480x24 3>"$WORK_DIR/display" >/dev/null 2>&1 &
     XVFB_PID=$!
-    while before_deadline "$start"; do
-        if [ -s "$number_file" ]; then
-            export DISPLAY=":$(head -n 1 "$number_file")"
-            xdpyinfo >/dev/null 2>&1 && return 0
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    fail "no Xvfb display could be started"
+    wait_until "an Xvfb display" "$DEADLINE" xvfb_answers
+}
+
+# True once Xvfb has written its display number and answers there; fails at
+# once if it has ended.
+xvfb_answers() {
+    has_ended "$XVFB_PID" && fail "Xvfb ended before its display answered"
+    [ -s "$WORK_DIR/display" ] || { WHY="no display number yet"; return 1; }
+    export DISPLAY=":$(head -n 1 "$WORK_DIR/display")"
+    xdpyinfo >/dev/null 2>&1 || { WHY="$DISPLAY does not answer"; return 1; }
 }
 
 # Starts the program in folder $1 with the remaining arguments; its standard
@@ -67,15 +73,17 @@ start_app() {
     APP_PID=$!
 }
 
-# Waits for a window with this exact title and prints its id.
+# Prints the id of a window titled exactly $1, if there is one.
+window_titled() {
+    local id
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && echo "$id"
+}
+
+# Waits for the program's window, titled TITLE, and prints its id.
 wait_window() {
-    local title="$1" id start=$SECONDS
-    while before_deadline "$start"; do
-        id=$(xdotool search --name "^$title\$" 2>/dev/null | head -n 1 || true)
-        if [ -n "$id" ]; then echo "$id"; return 0; fi
-        sleep 0.1
-    done
-    fail "no window titled '$title' appeared"
+    [ -n "$TITLE" ] || fail "no window title: $BUILD_DIR/window-title is missing (configure the build)"
+    wait_until "a window titled '$TITLE'" "$DEADLINE" window_titled "$TITLE"
 }
 
 # The key goes to the window, held long enough to be seen down by several
@@ -92,24 +100,46 @@ hold_key() {
     xdotool keyup "$2" 2>/dev/null || true
 }
 
-# Grabs window $1 to $WORK_DIR/$2.png.
-grab() { import -window "$1" "$WORK_DIR/$2.png"; }
+# Grabs window $1 to $WORK_DIR/$2.png, and keeps a copy in KEEP_SHOTS when
+# that names a folder.
+grab() {
+    import -window "$1" "$WORK_DIR/$2.png" || return 1
+    if [ -n "${KEEP_SHOTS:-}" ]; then cp "$WORK_DIR/$2.png" "$KEEP_SHOTS/"; fi
+}
 
 # The colour of pixel (x, y) of screenshot $1 as RRGGBB in upper case.
 pixel() {
     convert "$WORK_DIR/$1.png" -format "%[hex:p{$2,$3}]" info: | cut -c1-6 | tr a-f A-F
 }
 
+# Grabs window $1 as screenshot $2 and is true if every (x, y, RRGGBB)
+# triple that follows holds in it; else WHY names the first that does not.
+shows() {
+    local window="$1" name="$2" got
+    shift 2
+    # A grab that fails (the window not yet mapped) is simply "not yet".
+    grab "$window" "$name" 2>/dev/null || { WHY="window $window could not be grabbed"; return 1; }
+    while [ $# -ge 3 ]; do
+        got=$(pixel "$name" "$1" "$2")
+        [ "$got" = "$3" ] || { WHY="$name ($1, $2) is $got, expected $3"; return 1; }
+        shift 3
+    done
+}
+
 # Grabs window $1 to $2.png until pixel ($3, $4) has colour $5: a busy machine
 # may take a while for its first frames or to see a key.
 grab_until() {
-    local start=$SECONDS
-    while before_deadline "$start"; do
-        # A grab that fails (the window not yet mapped) is simply retried.
-        if grab "$1" "$2" 2>/dev/null && [ "$(pixel "$2" "$3" "$4")" = "$5" ]; then return 0; fi
-        sleep 0.1
-    done
-    fail "$2 ($3, $4) never became $5 within $DEADLINE s, it is $(pixel "$2" "$3" "$4" 2>/dev/null)"
+    wait_until "$2 ($3, $4) to become $5" "$DEADLINE" shows "$@"
+}
+
+# Grabs window $1 twice, a moment apart, as $2_a and $2_b, and is true if the
+# display areas differ: the picture moves.
+picture_moves() {
+    grab "$1" "$2_a" 2>/dev/null || { WHY="window $1 could not be grabbed"; return 1; }
+    sleep 0.15
+    grab "$1" "$2_b" 2>/dev/null || { WHY="window $1 could not be grabbed"; return 1; }
+    MOVED=$(display_difference "$2_a" "$2_b")
+    [ "$MOVED" -gt 0 ] || { WHY="two shots 0.15 s apart are the same"; return 1; }
 }
 
 # Holds key $2 down on window $1 until grab_until sees pixel ($4, $5) of
@@ -146,21 +176,12 @@ expect_pixel() {
 
 close_window() { "$BUILD_DIR/wm_close" "$1"; }
 
-# Waits for the program to end and sets EXIT_CODE; $1 says after what. An ended child stays a
-# zombie until waited for, and kill -0 still finds a zombie, hence ps.
+# Waits for the program to end and sets EXIT_CODE; $1 says after what.
 wait_exit() {
-    local state start=$SECONDS
-    while before_deadline "$start"; do
-        state=$(ps -o stat= -p "$APP_PID" 2>/dev/null || true)
-        if [ -z "$state" ] || [ "${state#Z}" != "$state" ]; then
-            EXIT_CODE=0
-            wait "$APP_PID" || EXIT_CODE=$?
-            APP_PID=""
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "the program did not end within $DEADLINE s${1:+ after $1}"
+    wait_until "the program to end${1:+ after $1}" "$DEADLINE" has_ended "$APP_PID"
+    EXIT_CODE=0
+    wait "$APP_PID" || EXIT_CODE=$?
+    APP_PID=""
 }
 
 # Fails unless the program ended with exit code $1; $2 says what was done.
@@ -169,28 +190,71 @@ expect_exit() {
     [ "$EXIT_CODE" = "$1" ] || fail "$2 ended with $EXIT_CODE, expected $1"
 }
 
-# The dialog of a ROM that cannot be opened, shown in the window of a program
-# started in folder $1 with the remaining arguments: it waits, and answering
-# it the way $2 names (a key name for xdotool, or "click" on OK) ends the run
-# with 1 and the message on standard error.
-check_rom_dialog() {
-    local folder="$1" answer="$2" window
-    shift 2
+# Starts the program in folder $1 with the remaining arguments, for a ROM
+# that cannot be opened, and waits for its dialog; sets WINDOW.
+open_rom_dialog() {
+    local folder="$1"
+    shift
     start_app "$folder" "$@"
-    window=$(wait_window "Vostrelina v0.9")
-    grab_until "$window" dialog 150 35 666666    # the dialog's title bar
+    WINDOW=$(wait_window)
+    grab_until "$WINDOW" dialog 150 35 666666    # the dialog's title bar
     expect_pixel dialog 2 2 777777             # the dimmed window behind it
-    kill -0 "$APP_PID" 2>/dev/null || fail "the program did not wait for the dialog"
-    if [ "$answer" = click ]; then
-        # Button 1 pressed and released over OK (130-189 by 100-121).
-        xdotool mousemove --window "$window" 160 111 2>/dev/null
-        xdotool click 1 2>/dev/null || true
-    else
-        hold_key "$window" "$answer" 0.2
-    fi
+    has_ended "$APP_PID" && fail "the program did not wait for the dialog"
+    return 0
+}
+
+# Answers the dialog of window $1 the way $2 names: a key name for xdotool,
+# "click" for button 1 pressed and released over OK (130-189 by 100-121), or
+# "click X Y" elsewhere.
+answer_dialog() {
+    local window="$1" answer="$2"
+    case "$answer" in
+    click*)
+        local x=160 y=111
+        [ "$answer" = click ] || read -r _ x y <<< "$answer"
+        xdotool mousemove --window "$window" "$x" "$y" 2>/dev/null
+        xdotool click 1 2>/dev/null || true ;;
+    *) hold_key "$window" "$answer" 0.2 ;;
+    esac
+}
+
+# The dialog stays up through each answer that is not one of its own (keys
+# outside its list, clicks outside OK): the program must not end within
+# IGNORE_WAIT seconds (2) of each, and the dialog must still show after it.
+# A dialog that took the answer ends the program within milliseconds; this
+# wait for the end that must not come is the only way to see that it does not.
+expect_dialog_ignores() {
+    local window="$1" answer
+    shift
+    for answer in "$@"; do
+        answer_dialog "$window" "$answer"
+        if poll_until "${IGNORE_WAIT:-2}" has_ended "$APP_PID"; then
+            fail "the dialog was dismissed by '$answer', not one of its answers"
+        fi
+        grab_until "$window" dialog_after 150 35 666666
+        expect_pixel dialog_after 2 2 777777
+    done
+    echo "ok: the dialog stays up through: $*"
+}
+
+# Answers the dialog of window $1 the way $2 names (see answer_dialog): the
+# run ends with 1, the message on standard error.
+expect_dialog_answered() {
+    local answer="$2"
+    answer_dialog "$1" "$answer"
     expect_exit 1 "answering the dialog with $answer"
     # Its first line: LeakSanitizer may add its list of suppressions below.
     [ "$(head -n 1 "$WORK_DIR/stderr")" = "Impossible d'ouvrir la rom" ] ||
         fail "standard error does not start with the message: $(cat "$WORK_DIR/stderr")"
     echo "ok: the missing-ROM dialog waits, $answer ends the run with 1"
+}
+
+# The dialog of a ROM that cannot be opened, shown in the window of a program
+# started in folder $1 with the remaining arguments: it waits, and answering
+# it the way $2 names ends the run with 1 and the message on standard error.
+check_rom_dialog() {
+    local folder="$1" answer="$2"
+    shift 2
+    open_rom_dialog "$folder" "$@"
+    expect_dialog_answered "$WINDOW" "$answer"
 }

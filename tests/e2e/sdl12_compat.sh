@@ -8,6 +8,8 @@
 # run has used it already: this says so, and runs nothing more.
 # Usage: bash tests/e2e/sdl12_compat.sh BUILD_DIR [ctest options...]
 set -euo pipefail
+# shellcheck source=../../scripts/lib/harness.sh
+source "$(dirname "$0")/../../scripts/lib/harness.sh"
 build="$(cd "${1:?usage: sdl12_compat.sh BUILD_DIR [ctest options...]}" && pwd)"
 shift
 
@@ -15,24 +17,29 @@ library=$(dpkg -L libsdl1.2-compat 2>/dev/null | grep -E '/libSDL-1\.2\.so\.0$' 
 [ -n "$library" ] || { echo "sdl12-compat: libsdl1.2-compat is not installed" >&2; exit 1; }
 folder="$(dirname "$library")"
 
+# True once process $1 maps an SDL 1.2 file, which it sets SDL to, or has
+# ended (SDL empty).
+sdl_mapped_or_ended() {
+    SDL=$(grep -o '/[^ ]*/libSDL-1\.2\.so[.0-9]*$' "/proc/$1/maps" 2>/dev/null | head -n 1 || true)
+    [ -n "$SDL" ] || has_ended "$1"
+}
+
 # The SDL 1.2 file that the program maps when started with LD_LIBRARY_PATH=$1
 # (symbolic links resolved). It runs under the dummy video driver, so no
 # display is needed, on a ROM that loops, until the file shows in its maps.
 loaded_sdl() {
-    local work pid sdl="" start=$SECONDS
+    local work pid
     work="$(mktemp -d)"
     printf '\x12\x00' > "$work/loop.ch8"
     (cd "$work" && LD_LIBRARY_PATH="$1" SDL_VIDEODRIVER=dummy exec "$build/vostrelina" loop.ch8) \
         >/dev/null 2>&1 &
     pid=$!
-    while [ -z "$sdl" ] && [ $((SECONDS - start)) -lt 30 ] && kill -0 "$pid" 2>/dev/null; do
-        sdl=$(grep -o '/[^ ]*/libSDL-1\.2\.so[.0-9]*$' "/proc/$pid/maps" 2>/dev/null | head -n 1 || true)
-        [ -n "$sdl" ] || sleep 0.1
-    done
+    SDL=""
+    poll_until 30 sdl_mapped_or_ended "$pid" || true
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     rm -rf "$work"
-    [ -n "$sdl" ] && readlink -f "$sdl"
+    [ -n "$SDL" ] && readlink -f "$SDL"
 }
 
 compat=$(loaded_sdl "$folder") || { echo "sdl12-compat: the program did not start" >&2; exit 1; }

@@ -11,7 +11,7 @@ start_xvfb
 # then loops on itself.
 printf '\xA0\x28\xD0\x01\x12\x04' > "$WORK_DIR/dot.ch8"
 start_app "$WORK_DIR" dot.ch8
-window=$(wait_window "Vostrelina v0.9")
+window=$(wait_window)
 
 grab_until "$window" framed 37 17 FFFFFF  # cell (1, 0) at 4x from (32, 16)
 expect_pixel framed 2 2 999999

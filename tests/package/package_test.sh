@@ -20,7 +20,11 @@ build_package() {
 }
 
 deb=$(build_package first)
-[ "$(basename "$deb")" = vostrelina_0.9-1_amd64.deb ] || fail "package.sh made $deb"
+# The version is the project's (CMake wrote it into the build folder), with
+# a Debian revision.
+[ -n "$VERSION" ] || fail "no $BUILD_DIR/version: configure the build first"
+[[ "$(basename "$deb")" =~ ^vostrelina_${VERSION//./[.]}-[0-9]+_amd64[.]deb$ ]] ||
+    fail "package.sh made $deb, not version $VERSION"
 echo "ok: built $deb"
 
 # Debian 13's lintian runs appstreamcli on the metainfo and fails on its one
@@ -120,16 +124,10 @@ start_xvfb
 # a moment, hence several pairs of shots), and the caption shows, drawn with
 # the font found where fonts-freefont-ttf puts it.
 start_entry
-window=$(wait_window "Vostrelina v0.9")
+window=$(wait_window)
 grab_until "$window" pong 2 2 999999
-moved=""
-for attempt in $(seq 20); do
-    grab "$window" pong_a
-    sleep 0.15
-    grab "$window" pong_b
-    [ "$(display_difference pong_a pong_b)" -gt 0 ] && { moved=yes; break; }
-done
-[ -n "$moved" ] || fail "started from the menu, the picture does not move: $(cat "$WORK_DIR/stderr")"
+poll_until "$DEADLINE" picture_moves "$window" pong ||
+    fail "started from the menu, the picture does not move: $(cat "$WORK_DIR/stderr")"
 [ "$(count_colour pong_b 666666 80x14+232+144)" -gt 5 ] || fail "no caption: $(cat "$WORK_DIR/stderr")"
 close_window "$window"
 expect_exit 0 "closing PONG2"
@@ -139,7 +137,7 @@ echo "ok: the menu entry with no file plays PONG2"
 # A double-clicked ROM: the block, and nothing else, in the framed view,
 # where cell (c, r) is the 4 x 4 square at (32 + 4c, 16 + 4r).
 start_entry "$WORK_DIR/my roms/block.ch8"
-window=$(wait_window "Vostrelina v0.9")
+window=$(wait_window)
 grab_until "$window" block 153 77 FFFFFF   # cell (30, 15)
 lit=$(count_colour block FFFFFF 256x128+32+16)
 [ "$lit" = 512 ] || fail "the display has $lit white pixels, the block alone has 512"

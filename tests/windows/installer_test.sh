@@ -8,20 +8,24 @@
 # Usage: bash tests/windows/installer_test.sh [BUILD_WINDOWS_FOLDER]
 # Ends with one line "installer: N passed, M failed".
 #
-# Every check waits for the state it wants until WINE_DEADLINE seconds
-# (default 120) have passed. A failed check keeps its screenshots in
+# Every check waits for the state it wants (wait_until,
+# scripts/lib/harness.sh) until WINE_DEADLINE seconds (default 120) have
+# passed. A failed check keeps its screenshots in
 # BUILD_WINDOWS_FOLDER/e2e-failures/installer_test.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 out="$(cd "${1:-$top/build-windows}" && pwd)"
 bash "$top/scripts/setup.sh" test windows
 dist="$out/dist"
-deadline="${WINE_DEADLINE:-120}"
 
 export BUILD_DIR="$out"
 # shellcheck source=../e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
-lib_on_exit=$(trap -p EXIT | sed -n "s/^trap -- '\(.*\)' EXIT\$/\1/p")
+DEADLINE="${WINE_DEADLINE:-120}"
+# The window's title and the version, as CMake wrote them into the program's
+# build folder from project().
+TITLE=$(cat "$out/program/window-title" 2>/dev/null || true)
+version=$(cat "$out/program/version" 2>/dev/null || true)
 
 # A prefix of its own, made afresh in the test's folder: what an installer
 # leaves behind must not come from an earlier run or another test. Wine's menu
@@ -31,58 +35,23 @@ lib_on_exit=$(trap -p EXIT | sed -n "s/^trap -- '\(.*\)' EXIT\$/\1/p")
 source "$top/tests/windows/wine_env.sh" "$WORK_DIR"
 export XDG_DATA_HOME="$WORK_DIR/xdg-data" XDG_CONFIG_HOME="$WORK_DIR/xdg-config"
 
-passed=0
-current=""
-finish() {
-    local code=$?
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-    APP_PID=""
-    # Wine's server ended before its prefix is removed with the test's folder.
-    if [ -d "$WINEPREFIX" ]; then
-        wineserver -k 2>/dev/null || true
-        timeout 30 wineserver -w 2>/dev/null || true
-    fi
-    eval "$lib_on_exit"
-    local failed=0
-    if [ "$code" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
-    echo "installer: $passed passed, $failed failed"
-    exit "$code"
-}
-trap finish EXIT
-
-begin() { current="$1"; echo "--- $1"; }
-pass() { passed=$((passed + 1)); echo "PASS: $current"; }
-
-# Runs command $2... until it succeeds, at most WINE_DEADLINE seconds; then
-# fails with $1 and the last reason the command left in $why.
-why=""
-wait_until() {
-    local what="$1" start=$SECONDS
-    shift
-    while :; do
-        why=""
-        "$@" && return 0
-        [ $((SECONDS - start)) -lt "$deadline" ] || break
-        sleep 0.2
-    done
-    fail "$what, not after $deadline s: $why"
-}
+count_checks installer
 
 # Waits until every Wine process of the prefix has ended (the server with
 # them), which also writes the registry out to the prefix's .reg files.
 wine_settled() {
-    timeout "$deadline" wineserver -w || fail "Wine's processes still run after $deadline s"
+    timeout "$DEADLINE" wineserver -w || fail "Wine's processes still run after $DEADLINE s"
 }
 
 # --- What the build made -----------------------------------------------
 
+[ -n "$TITLE" ] && [ -n "$version" ] || fail "no version in $out/program: run windows/build.sh first"
 setups=("$dist"/vostrelina-*-setup.exe)
 [ -f "${setups[0]}" ] && [ "${#setups[@]}" -eq 1 ] ||
     fail "not one vostrelina-VERSION-setup.exe in $dist: run windows/build.sh first"
 setup="${setups[0]}"
-version=$(basename "$setup" -setup.exe)
-version="${version#vostrelina-}"
-title="Vostrelina v$version"
+[ "$(basename "$setup")" = "vostrelina-$version-setup.exe" ] ||
+    fail "$(basename "$setup") does not carry the version $version"
 # What the installer holds: the folder as shipped, its archive aside.
 shipped=$(cd "$dist" && find . -maxdepth 1 -type f ! -name '*.zip' ! -name '*-setup.exe' -printf '%P\n' |
     LC_ALL=C sort)
@@ -110,26 +79,23 @@ reg_value() {
 # True if registry key $1's value $2 (default: "") reads $3.
 reg_reads() {
     local got
-    got=$(reg_value "$1" "$2") || { why="$1 has no value '$2'"; return 1; }
-    [ "$got" = "$3" ] || { why="$1's value '$2' reads '$got', not '$3'"; return 1; }
+    got=$(reg_value "$1" "$2") || { WHY="$1 has no value '$2'"; return 1; }
+    [ "$got" = "$3" ] || { WHY="$1's value '$2' reads '$got', not '$3'"; return 1; }
 }
 
 # True once registry key $1 is gone.
 reg_key_gone() {
-    ! wine reg query "$1" > /dev/null 2>&1 || { why="$1 is still in the registry"; return 1; }
+    ! wine reg query "$1" > /dev/null 2>&1 || { WHY="$1 is still in the registry"; return 1; }
 }
 
 # True once path $1 is gone.
-path_gone() { [ ! -e "$1" ] || { why="$1 is still there"; return 1; }; }
-
-# The id of the window titled $1, if there is one.
-window_titled() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true; }
+path_gone() { [ ! -e "$1" ] || { WHY="$1 is still there"; return 1; }; }
 
 # Fails at once if a message box (titled Vostrelina) is up: the ROM could
 # not be opened, and waiting longer would not change that.
 no_message_box() {
     local box
-    box=$(window_titled Vostrelina)
+    box=$(window_titled Vostrelina || true)
     [ -z "$box" ] && return 0
     grab "$box" message-box || true
     fail "a message box came up: the ROM was not opened (screenshot message-box.png)"
@@ -138,42 +104,23 @@ no_message_box() {
 # True once the program's window is up; sets WINDOW.
 window_up() {
     no_message_box
-    WINDOW=$(window_titled "$title")
-    [ -n "$WINDOW" ] || { why="no window titled '$title'"; return 1; }
+    WINDOW=$(window_titled "$TITLE") || { WHY="no window titled '$TITLE'"; return 1; }
 }
 
 # True once the program's window, with no message box over it, shows what
 # shows (below) is given.
 window_shows() { no_message_box && shows "$WINDOW" "$@"; }
 
-# Grabs window $1 as screenshot $2 and is true if every (x, y, RRGGBB)
-# triple that follows holds in it.
-shows() {
-    local window="$1" name="$2" got
-    shift 2
-    grab "$window" "$name" 2>/dev/null || { why="window $window could not be grabbed"; return 1; }
-    while [ $# -ge 3 ]; do
-        got=$(pixel "$name" "$1" "$2")
-        [ "$got" = "$3" ] || { why="($1, $2) is $got, expected $3 (screenshot $name.png)"; return 1; }
-        shift 3
-    done
-}
-
 # Closes the program's window as a window manager would and waits until the
 # program, and Wine with it, has ended.
-wm_close="$top/build/wm_close"
 close_program() {
-    if [ ! -x "$wm_close" ]; then
-        wm_close="$WORK_DIR/wm_close"
-        cc "$top/tests/e2e/wm_close.c" -o "$wm_close" -lX11
-    fi
-    "$wm_close" "$WINDOW"
-    wait_until "the window closes" window_gone
+    close_window "$WINDOW"
+    wait_until "the window closes" "$DEADLINE" window_gone
     wine_settled
     [ -n "$APP_PID" ] && { wait "$APP_PID" 2>/dev/null || true; }
     APP_PID=""
 }
-window_gone() { [ -z "$(window_titled "$title")" ] || { why="the window is still there"; return 1; }; }
+window_gone() { ! window_titled "$TITLE" > /dev/null || { WHY="the window is still there"; return 1; }; }
 
 # --- The checks ---------------------------------------------------------
 
@@ -207,28 +154,28 @@ init_prefix
 
 begin "the installer installs silently (/S): exit code 0, the files and the shortcut"
 code=0
-timeout "$deadline" wine "$setup" /S > "$WORK_DIR/setup.out" 2>&1 || code=$?
+timeout "$DEADLINE" wine "$setup" /S > "$WORK_DIR/setup.out" 2>&1 || code=$?
 [ "$code" -eq 0 ] || { cat "$WORK_DIR/setup.out" >&2; fail "the installer ended with exit code $code"; }
 installed() {
     local file
     for file in $shipped; do
-        cmp -s "$dist/$file" "$install_dir/$file" || { why="$install_dir/$file is missing or differs"; return 1; }
+        cmp -s "$dist/$file" "$install_dir/$file" || { WHY="$install_dir/$file is missing or differs"; return 1; }
     done
-    [ -f "$install_dir/uninstall.exe" ] || { why="no uninstall.exe in $install_dir"; return 1; }
-    [ -f "$shortcut" ] || { why="no Start-menu shortcut $shortcut"; return 1; }
+    [ -f "$install_dir/uninstall.exe" ] || { WHY="no uninstall.exe in $install_dir"; return 1; }
+    [ -f "$shortcut" ] || { WHY="no Start-menu shortcut $shortcut"; return 1; }
 }
-wait_until "the files in the install folder" installed
+wait_until "the files in the install folder" "$DEADLINE" installed
 pass
 
 begin "the registry opens .ch8 and .c8 with Vostrelina, and lists it in Apps & features"
 command="\"C:\\Program Files\\Vostrelina\\vostrelina.exe\" \"%1\""
-wait_until ".ch8 names our class" reg_reads 'HKCR\.ch8' "" "$prog_id"
-wait_until ".c8 names our class" reg_reads 'HKCR\.c8' "" "$prog_id"
-wait_until "our class's open command" reg_reads "HKCR\\$prog_id\\shell\\open\\command" "" "$command"
-wait_until "our class's icon" reg_reads "HKCR\\$prog_id\\DefaultIcon" "" 'C:\Program Files\Vostrelina\vostrelina.exe,0'
-wait_until "the uninstall entry's name" reg_reads "$uninstall_key" DisplayName Vostrelina
-wait_until "the uninstall entry's version" reg_reads "$uninstall_key" DisplayVersion "$version"
-wait_until "the quiet uninstall command" reg_reads "$uninstall_key" QuietUninstallString \
+wait_until ".ch8 names our class" "$DEADLINE" reg_reads 'HKCR\.ch8' "" "$prog_id"
+wait_until ".c8 names our class" "$DEADLINE" reg_reads 'HKCR\.c8' "" "$prog_id"
+wait_until "our class's open command" "$DEADLINE" reg_reads "HKCR\\$prog_id\\shell\\open\\command" "" "$command"
+wait_until "our class's icon" "$DEADLINE" reg_reads "HKCR\\$prog_id\\DefaultIcon" "" 'C:\Program Files\Vostrelina\vostrelina.exe,0'
+wait_until "the uninstall entry's name" "$DEADLINE" reg_reads "$uninstall_key" DisplayName Vostrelina
+wait_until "the uninstall entry's version" "$DEADLINE" reg_reads "$uninstall_key" DisplayVersion "$version"
+wait_until "the quiet uninstall command" "$DEADLINE" reg_reads "$uninstall_key" QuietUninstallString \
     '"C:\Program Files\Vostrelina\uninstall.exe" /S'
 pass
 
@@ -243,8 +190,8 @@ rom=$(winepath -w "$WORK_DIR/my roms/digit zero.ch8" 2>/dev/null)
 # double click in Explorer takes the same way.
 (cd "$WORK_DIR" && exec wine start "$rom") > "$WORK_DIR/start.out" 2>&1 &
 APP_PID=$!
-wait_until "the program's window" window_up
-wait_until "glyph 0 in the framed view" window_shows association \
+wait_until "the program's window" "$DEADLINE" window_up
+wait_until "glyph 0 in the framed view" "$DEADLINE" window_shows association \
     5 5 999999 37 17 FFFFFF 33 17 000000 33 21 FFFFFF 37 21 000000
 close_program
 pass
@@ -252,7 +199,7 @@ pass
 begin "the Start-menu entry starts the program in its folder, and PONG2 plays"
 # Wine turns the shortcut into a desktop entry: the command (the shortcut
 # itself, run by Wine) and the folder it starts in, which the shortcut names.
-wait_until "Wine's desktop entry for the shortcut" test -f "$desktop_entry"
+wait_until "Wine's desktop entry for the shortcut" "$DEADLINE" test -f "$desktop_entry"
 folder=$(sed -n 's/^Path=//p' "$desktop_entry")
 [ "$(realpath "$folder")" = "$(realpath "$install_dir")" ] ||
     fail "the Start-menu entry starts in $folder, not in the install folder"
@@ -260,16 +207,16 @@ folder=$(sed -n 's/^Path=//p' "$desktop_entry")
 exec_line=$(sed -n 's/^Exec=//p' "$desktop_entry" | sed 's/\\\\/\\/g')
 (cd "$folder" && eval "exec $exec_line") > "$WORK_DIR/menu.out" 2>&1 &
 APP_PID=$!
-wait_until "the program's window" window_up
-wait_until "the framed view" window_shows pong2-first 5 5 999999
+wait_until "the program's window" "$DEADLINE" window_up
+wait_until "the framed view" "$DEADLINE" window_shows pong2-first 5 5 999999
 # PONG2 plays: the ball moves, so the display changes from one look to the next.
 display_changed() {
-    grab "$WINDOW" pong2-later 2>/dev/null || { why="the window could not be grabbed"; return 1; }
+    grab "$WINDOW" pong2-later 2>/dev/null || { WHY="the window could not be grabbed"; return 1; }
     local changed
     changed=$(display_difference pong2-first pong2-later)
-    [ "$changed" != 0 ] || { why="the display stays as it was (pong2-first.png, pong2-later.png)"; return 1; }
+    [ "$changed" != 0 ] || { WHY="the display stays as it was (pong2-first.png, pong2-later.png)"; return 1; }
 }
-wait_until "PONG2's ball moving" display_changed
+wait_until "PONG2's ball moving" "$DEADLINE" display_changed
 [ "$(count_colour pong2-later FFFFFF 256x128+32+16)" -gt 0 ] || fail "PONG2 draws nothing"
 close_program
 pass
@@ -281,19 +228,19 @@ program=$(sed -n 's/^"\([^"]*\)" .*/\1/p' <<< "$uninstaller")
 [ -n "$program" ] || fail "the QuietUninstallString '$uninstaller' starts with no quoted program"
 code=0
 # shellcheck disable=SC2086 # the arguments are words
-timeout "$deadline" wine "$program" ${uninstaller#\""$program"\"} > "$WORK_DIR/uninstall.out" 2>&1 || code=$?
+timeout "$DEADLINE" wine "$program" ${uninstaller#\""$program"\"} > "$WORK_DIR/uninstall.out" 2>&1 || code=$?
 [ "$code" -eq 0 ] || { cat "$WORK_DIR/uninstall.out" >&2; fail "the uninstaller ended with exit code $code"; }
 # The uninstaller runs on from a copy of itself: wait for its work.
-wait_until "the install folder removed" path_gone "$install_dir"
-wait_until "the shortcut removed" path_gone "$shortcut"
-wait_until ".ch8's association removed" reg_key_gone 'HKCR\.ch8'
-wait_until ".c8's association removed" reg_key_gone 'HKCR\.c8'
-wait_until "our class removed" reg_key_gone "HKCR\\$prog_id"
-wait_until "the Apps & features entry removed" reg_key_gone "$uninstall_key"
+wait_until "the install folder removed" "$DEADLINE" path_gone "$install_dir"
+wait_until "the shortcut removed" "$DEADLINE" path_gone "$shortcut"
+wait_until ".ch8's association removed" "$DEADLINE" reg_key_gone 'HKCR\.ch8'
+wait_until ".c8's association removed" "$DEADLINE" reg_key_gone 'HKCR\.c8'
+wait_until "our class removed" "$DEADLINE" reg_key_gone "HKCR\\$prog_id"
+wait_until "the Apps & features entry removed" "$DEADLINE" reg_key_gone "$uninstall_key"
 # Wine's menu builder keeps a record of the desktop entries it made; its
 # refresh drops those whose shortcut is gone, the Start menu's cleanup.
 wine winemenubuilder -r > /dev/null 2>&1 || true
-wait_until "Wine's desktop entry removed" path_gone "$desktop_entry"
+wait_until "Wine's desktop entry removed" "$DEADLINE" path_gone "$desktop_entry"
 wine_settled
 names=$(grep -il vostrelina "$WINEPREFIX"/*.reg || true)
 [ -z "$names" ] || fail "the registry still names Vostrelina: $(grep -ih vostrelina "$WINEPREFIX"/*.reg | head -n 5)"

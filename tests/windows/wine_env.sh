@@ -1,7 +1,8 @@
 # Wine as the Windows folder's users see it, for the scripts that run the
 # folder (the Wine test, the README's screenshots). Source it after
-# tests/e2e/lib.sh (it uses WORK_DIR and fail) with the Windows build folder
-# as $1: the prefix is kept there, shared by every script that runs Wine.
+# tests/e2e/lib.sh (it uses WORK_DIR, APP_PID, fail and on_exit) with the
+# Windows build folder as $1: the prefix is kept there, shared by every
+# script that runs Wine. On exit the program and Wine's server are stopped.
 
 export WINEPREFIX="$1/wineprefix"
 export WINEDEBUG=-all
@@ -23,3 +24,45 @@ init_prefix() {
     fi
     touch "$WINEPREFIX/.ready"
 }
+
+# Wine's server is ended, and waited for, before the shared helpers remove
+# the test's folder: the installer test keeps its prefix there.
+stop_wine() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    APP_PID=""
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+        timeout 30 wineserver -w 2>/dev/null || true
+    fi
+}
+on_exit stop_wine
+
+# Closing as a window manager would: the Linux build's helper, or one built
+# here when that build is not around (the Windows build alone).
+wine_env_tests="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+wm_close="$wine_env_tests/../build/wm_close"
+close_window() {
+    if [ ! -x "$wm_close" ]; then
+        wm_close="$WORK_DIR/wm_close"
+        cc "$wine_env_tests/e2e/wm_close.c" -o "$wm_close" -lX11
+    fi
+    "$wm_close" "$1"
+}
+
+# The Wine tests are lists of named checks: begin NAME starts one, pass ends
+# it. count_checks LABEL, called after this file is sourced, makes the
+# summary line "LABEL: N passed, M failed" come first on exit, before Wine
+# and the shared helpers clean up, and name the check that failed.
+count_checks() {
+    checks_label="$1"
+    passed=0
+    current=""
+    on_exit report_checks
+}
+report_checks() {
+    local failed=0
+    if [ "$EXIT_STATUS" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
+    echo "$checks_label: $passed passed, $failed failed"
+}
+begin() { current="$1"; echo "--- $1"; }
+pass() { passed=$((passed + 1)); echo "PASS: $current"; }

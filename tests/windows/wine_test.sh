@@ -8,94 +8,41 @@
 # Ends with one line "windows: N passed, M failed".
 #
 # Nothing here sleeps a fixed time and then looks once: each check waits for
-# the state it wants until WINE_DEADLINE seconds (default 120) have passed, so
-# a busy machine only makes the test slower. Every screenshot is kept in
-# BUILD_WINDOWS_FOLDER/wine-screenshots, and a failed check names the one it
-# saw last.
+# the state it wants (wait_until, scripts/lib/harness.sh) until WINE_DEADLINE
+# seconds (default 120) have passed, so a busy machine only makes the test
+# slower. Every screenshot is kept in BUILD_WINDOWS_FOLDER/wine-screenshots,
+# and a failed check names the one it saw last.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 out="$(cd "${1:-$top/build-windows}" && pwd)"
 bash "$top/scripts/setup.sh" test
 dist="$out/dist"
 shots="$out/wine-screenshots"
-deadline="${WINE_DEADLINE:-120}"
 
 export BUILD_DIR="$out"
 # shellcheck source=../e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
-# What the shared helpers do on exit (their Xvfb, their folder), run from ours.
-lib_on_exit=$(trap -p EXIT | sed -n "s/^trap -- '\(.*\)' EXIT\$/\1/p")
+DEADLINE="${WINE_DEADLINE:-120}"
+# Every screenshot is kept as it is taken (grab).
+KEEP_SHOTS="$shots"
+# The window's title and the version, as CMake wrote them into the program's
+# build folder from project().
+TITLE=$(cat "$out/program/window-title" 2>/dev/null || true)
+VERSION=$(cat "$out/program/version" 2>/dev/null || true)
+# The cross-built libraries the folder was made with, as its configured build
+# recorded them: OUT/prefix, or the folder VOSTRELINA_WINDOWS_PREFIX named.
+prefix=$(sed -n 's/^VOSTRELINA_WINDOWS_PREFIX:[A-Z]*=//p' "$out/program/CMakeCache.txt" 2>/dev/null || true)
+prefix="${prefix:-$out/prefix}"
 
 # shellcheck source=wine_env.sh
 source "$top/tests/windows/wine_env.sh" "$out"
 
-# Closing as a window manager would: the Linux build's helper, or one built
-# here when that build is not around.
-wm_close="$top/build/wm_close"
-close_window() {
-    if [ ! -x "$wm_close" ]; then
-        wm_close="$WORK_DIR/wm_close"
-        cc "$top/tests/e2e/wm_close.c" -o "$wm_close" -lX11
-    fi
-    "$wm_close" "$1"
-}
-
-# Ours rather than the shared one: every screenshot is kept as it is taken,
-# and each failure names the one it saw.
+# Ours rather than the shared one, which copies the screenshots aside: here
+# every screenshot is kept as it is taken, and each failure names the one it
+# saw.
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-passed=0
-current=""
-finish() {
-    local code=$?
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-    wineserver -k 2>/dev/null || true
-    eval "$lib_on_exit"
-    local failed=0
-    if [ "$code" -ne 0 ]; then failed=1; echo "FAIL: $current" >&2; fi
-    echo "windows: $passed passed, $failed failed"
-    exit "$code"
-}
-trap finish EXIT
-
-begin() { current="$1"; echo "--- $1"; }
-pass() { passed=$((passed + 1)); echo "PASS: $current"; }
-
-# --- Waiting -------------------------------------------------------------
-
-# Runs command $2... until it succeeds, at most WINE_DEADLINE seconds; then fails
-# with $1 and the last reason the command left in $why.
-why=""
-wait_until() {
-    local what="$1" start=$SECONDS
-    shift
-    while :; do
-        why=""
-        "$@" && return 0
-        [ $((SECONDS - start)) -lt "$deadline" ] || break
-        sleep 0.2
-    done
-    fail "$what, not after $deadline s: $why"
-}
-
-# Grabs window $1 as screenshot $2, kept in the screenshot folder.
-shoot() { grab "$1" "$2"; cp "$WORK_DIR/$2.png" "$shots/"; }
-
-# Grabs window $1 as screenshot $2 and is true if every (x, y, RRGGBB)
-# triple that follows holds in it.
-shows() {
-    local window="$1" name="$2" got
-    shift 2
-    shoot "$window" "$name" 2>/dev/null || { why="window $window could not be grabbed"; return 1; }
-    while [ $# -ge 3 ]; do
-        got=$(pixel "$name" "$1" "$2")
-        if [ "$got" != "$3" ]; then
-            why="($1, $2) is $got, expected $3 (screenshot: $shots/$name.png)"
-            return 1
-        fi
-        shift 3
-    done
-}
+count_checks windows
 
 # True if some pixel of screenshot $1 in the box x $2-$3, y $4-$5 is darker
 # than the 0x999999 frame: text drawn there.
@@ -103,24 +50,7 @@ has_dark_pixels() {
     local darkest
     darkest=$(convert "$WORK_DIR/$1.png" -crop "$(($3 - $2 + 1))x$(($5 - $4 + 1))+$2+$4" \
         -colorspace Gray -format "%[fx:int(minima*255)]" info:)
-    [ "$darkest" -lt 140 ] || { why="nothing darker than the frame in x $2-$3, y $4-$5 of $shots/$1.png"; return 1; }
-}
-
-# True once the program has ended; sets EXIT_CODE. An ended child stays a
-# zombie until waited for, and kill -0 still finds a zombie, hence ps.
-has_ended() {
-    local state
-    state=$(ps -o stat= -p "$APP_PID" 2>/dev/null || true)
-    if [ -n "$state" ] && [ "${state#Z}" = "$state" ]; then why="it is still running"; return 1; fi
-    EXIT_CODE=0
-    wait "$APP_PID" || EXIT_CODE=$?
-    APP_PID=""
-}
-
-# Fails unless the program ends with exit code $1; $2 says what was done.
-expect_end() {
-    wait_until "the program did not end after $2" has_ended
-    [ "$EXIT_CODE" = "$1" ] || fail "$2 ended with $EXIT_CODE, expected $1"
+    [ "$darkest" -lt 140 ] || { WHY="nothing darker than the frame in x $2-$3, y $4-$5 of $shots/$1.png"; return 1; }
 }
 
 # --- Wine ---------------------------------------------------------------
@@ -133,21 +63,18 @@ start_wine() {
     APP_PID=$!
 }
 
-# The id of the window titled $1, if there is one.
-window_titled() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true; }
-
-# Prints the id of the window titled $1 once it is there. Returns 1 if the
-# program ended first or nothing came within WINE_DEADLINE seconds.
-find_window() {
-    local title="$1" id start=$SECONDS
-    while [ $((SECONDS - start)) -lt "$deadline" ]; do
-        id=$(window_titled "$title")
-        if [ -n "$id" ]; then echo "$id"; return 0; fi
-        kill -0 "$APP_PID" 2>/dev/null || return 1
-        sleep 0.2
-    done
+# True once there is a window titled $1, which it sets WINDOW to, or once the
+# program has ended, leaving WINDOW empty.
+window_or_end() {
+    WINDOW=$(window_titled "$1") && return 0
+    has_ended "$APP_PID" && return 0
+    WHY="no window titled '$1'"
     return 1
 }
+
+# Sets WINDOW to the window titled $1 once it is there. Returns 1 if the
+# program ended first or nothing came within WINE_DEADLINE seconds.
+find_window() { poll_until "$DEADLINE" window_or_end "$1" && [ -n "$WINDOW" ]; }
 
 # Says plainly that Wine itself did not start (attempt $1 of 2), with what
 # Wine printed, and stops its server so that the next attempt starts afresh.
@@ -165,7 +92,7 @@ launch() {
     local attempt
     for attempt in 1 2; do
         start_wine "$@"
-        if WINDOW=$(find_window "Vostrelina v0.9"); then return 0; fi
+        if find_window "$TITLE"; then return 0; fi
         kill "$APP_PID" 2>/dev/null || true
         wait "$APP_PID" 2>/dev/null || true
         APP_PID=""
@@ -185,7 +112,7 @@ run_console() {
     shift 2
     for attempt in 1 2; do
         code=0
-        (cd "$folder" && timeout "$deadline" wine "$@") > "$output.crlf" 2> "$WORK_DIR/wine.out" || code=$?
+        (cd "$folder" && timeout "$DEADLINE" wine "$@") > "$output.crlf" 2> "$WORK_DIR/wine.out" || code=$?
         tr -d '\r' < "$output.crlf" > "$output"
         if [ "$code" -eq 0 ] || [ -s "$output" ]; then return "$code"; fi
         wine_failed "$attempt"
@@ -196,8 +123,8 @@ run_console() {
 # about the ROM would have come before, so one look is enough.
 expect_no_message_box() {
     local box
-    box=$(window_titled Vostrelina)
-    [ -z "$box" ] || { shoot "$box" unexpected-box; fail "a message box came up: $shots/unexpected-box.png"; }
+    box=$(window_titled Vostrelina || true)
+    [ -z "$box" ] || { grab "$box" unexpected-box; fail "a message box came up: $shots/unexpected-box.png"; }
 }
 
 # True if the message box $1 reads the missing-ROM message. Read at three
@@ -205,18 +132,18 @@ expect_no_message_box() {
 # apostrophe may come back as a typographic one.
 box_reads_message() {
     local said
-    shoot "$1" message-box || { why="the box could not be grabbed"; return 1; }
+    grab "$1" message-box || { WHY="the box could not be grabbed"; return 1; }
     convert "$WORK_DIR/message-box.png" -scale 300% "$WORK_DIR/message-box-large.png"
     said=$(tesseract "$WORK_DIR/message-box-large.png" - 2>/dev/null | tr '\n' ' ')
     echo "$said" | grep -qE "Impossible d.{1,3}ouvrir la rom" ||
-        { why="it reads '$said' (screenshot: $shots/message-box.png)"; return 1; }
+        { WHY="it reads '$said' (screenshot: $shots/message-box.png)"; return 1; }
 }
 
 # True once no message box is left; else presses Return on box $1 again.
 box_gone_after_return() {
-    [ -z "$(window_titled Vostrelina)" ] && return 0
+    window_titled Vostrelina > /dev/null || return 0
     hold_key "$1" Return 0.2 || true
-    why="the message box is still there"
+    WHY="the message box is still there"
     return 1
 }
 
@@ -230,6 +157,7 @@ pe_timestamp() {
 # --- The checks ---------------------------------------------------------
 
 [ -f "$dist/vostrelina.exe" ] || fail "no $dist/vostrelina.exe: run windows/build.sh first"
+[ -n "$TITLE" ] && [ -n "$VERSION" ] || fail "no version in $out/program: run windows/build.sh first"
 mkdir -p "$shots"
 rm -f "$shots"/*.png "$shots"/*.txt
 
@@ -286,6 +214,7 @@ begin "the archive holds the folder as it is, and two builds give the same archi
 zips=("$dist"/vostrelina-*-win64.zip)
 [ -f "${zips[0]}" ] && [ "${#zips[@]}" -eq 1 ] || fail "not one vostrelina-VERSION-win64.zip in $dist"
 zip="${zips[0]}"
+[ "$(basename "$zip")" = "vostrelina-$VERSION-win64.zip" ] || fail "$(basename "$zip") does not carry the version $VERSION"
 folder=$(basename "$zip" .zip)
 # Every file of the folder but the archive, under one folder, in name order.
 expected=$(cd "$dist" && find . -maxdepth 1 -type f ! -name '*.zip' ! -name '*-setup.exe' -printf "$folder/%P\n" | LC_ALL=C sort)
@@ -303,7 +232,7 @@ done
 # build's prefix, since rebuilding them takes minutes: their headers are
 # checked above.
 for build in first second; do
-    if ! VOSTRELINA_WINDOWS_PREFIX="$out/prefix" bash "$top/windows/build.sh" "$WORK_DIR/$build" \
+    if ! VOSTRELINA_WINDOWS_PREFIX="$prefix" bash "$top/windows/build.sh" "$WORK_DIR/$build" \
             > "$WORK_DIR/$build.log" 2>&1; then
         tail -n 20 "$WORK_DIR/$build.log" >&2
         fail "the $build build in $WORK_DIR/$build failed"
@@ -342,7 +271,7 @@ mkdir -p "$WORK_DIR/ttf"
 cp "$dist"/*.dll "$dist/FreeSans.ttf" "$WORK_DIR/ttf/"
 cc -std=c99 "$top/tests/windows/ttf_dump.c" -o "$WORK_DIR/ttf_dump" $(pkg-config --cflags --libs sdl SDL_ttf)
 x86_64-w64-mingw32-gcc-win32 -std=c99 "$top/tests/windows/ttf_dump.c" -o "$WORK_DIR/ttf/ttf_dump.exe" \
-    $(PKG_CONFIG_LIBDIR="$out/prefix/lib/pkgconfig" pkg-config --cflags --libs sdl SDL_ttf)
+    $(PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" pkg-config --cflags --libs sdl SDL_ttf)
 "$WORK_DIR/ttf_dump" "$dist/FreeSans.ttf" > "$WORK_DIR/ttf-linux.txt"
 dump_code=0
 run_console "$WORK_DIR/ttf" "$WORK_DIR/ttf-windows.txt" ttf_dump.exe FreeSans.ttf || dump_code=$?
@@ -366,28 +295,29 @@ mkdir -p "$WORK_DIR/my roms"
 printf '\xa0\x00\xd0\x15\x12\x04' > "$WORK_DIR/my roms/digit zero.ch8"
 rom=$(winepath -w "$WORK_DIR/my roms/digit zero.ch8" 2>/dev/null)
 launch "$rom"
-wait_until "the framed view with glyph 0 and a caption" framed_view_shown
+wait_until "the framed view with glyph 0 and a caption" "$DEADLINE" framed_view_shown
 expect_no_message_box
 # F3 is held until the debug view shows: the program reads keys at its pace.
 xdotool keydown --window "$WINDOW" F3 2>/dev/null
-wait_until "the debug view on F3" shows "$WINDOW" debug 5 5 FFFFFF 160 44 999999
+wait_until "the debug view on F3" "$DEADLINE" shows "$WINDOW" debug 5 5 FFFFFF 160 44 999999
 xdotool keyup --window "$WINDOW" F3 2>/dev/null
 close_window "$WINDOW"
-expect_end 0 "closing the window"
+expect_exit 0 "closing the window"
 pass
 
 begin "started with no ROM named, it runs PONG2 from its folder"
 launch
-wait_until "PONG2 in the framed view" shows "$WINDOW" pong2 5 5 999999
+wait_until "PONG2 in the framed view" "$DEADLINE" shows "$WINDOW" pong2 5 5 999999
 expect_no_message_box
 close_window "$WINDOW"
-expect_end 0 "closing the window"
+expect_exit 0 "closing the window"
 pass
 
 begin "a missing ROM: the message box, dismissed with Return, then exit code 1"
 launch "missing rom.ch8"
-box=$(find_window "Vostrelina") || fail "no message box titled Vostrelina"
-wait_until "the message box says the ROM cannot be opened" box_reads_message "$box"
-wait_until "Return dismisses the message box" box_gone_after_return "$box"
-expect_end 1 "the missing ROM"
+find_window Vostrelina || fail "no message box titled Vostrelina"
+box="$WINDOW"
+wait_until "the message box says the ROM cannot be opened" "$DEADLINE" box_reads_message "$box"
+wait_until "Return dismisses the message box" "$DEADLINE" box_gone_after_return "$box"
+expect_exit 1 "the missing ROM"
 pass
