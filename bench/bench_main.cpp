@@ -26,6 +26,7 @@
 #include "frontend.h"
 #include "floor.h"
 #include "programs.h"
+#include "run_failed.h"
 #include "session.h"
 #include "execute.h"
 
@@ -138,7 +139,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const auto fastest = run.counters.find("fastest");
-            if (run.error_occurred || fastest == run.counters.end()) continue;
+            if (run_failed(run, 0) || fastest == run.counters.end()) continue;
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             const bool lowest = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
             if (single || lowest) seconds[run.run_name.function_name] = fastest->second.value;

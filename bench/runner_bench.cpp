@@ -18,6 +18,7 @@
 #include "execute.h"
 #include "machine.h"
 #include "programs.h"
+#include "run_failed.h"
 #include "runner.h"
 
 namespace {
@@ -76,7 +77,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const auto fastest = run.counters.find("fastest");
-            if (run.error_occurred || fastest == run.counters.end()) continue;
+            if (run_failed(run, 0) || fastest == run.counters.end()) continue;
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             const bool min = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
             if (single || min) seconds[run.run_name.function_name] = fastest->second.value;

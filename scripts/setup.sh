@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs on Debian 12 what the commands named as arguments need:
+# Installs on Debian 12 or 13 what the commands named as arguments need (the
+# package names are the same on both):
 #   run      building and playing (scripts/run.sh; the default)
 #   dev      the everyday build with its tests (cmake --preset dev)
 #   test     every test (scripts/test.sh)
 #   bench    the benchmarks (scripts/bench.sh)
 #   windows  the Windows build (windows/build.sh)
 #   package  the Debian package (scripts/package.sh)
+#   debian   running a command in the other Debian (scripts/in-debian.sh)
 # Quick when everything is there: it asks dpkg first and only calls apt-get
 # for packages that are missing, with one apt-get update before installing.
 set -euo pipefail
@@ -20,11 +22,12 @@ dev_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev libx11-dev"
 # The rest of the full test run: a headless X server with keyboard injection,
 # screenshots (ImageMagick) and window inspection (x11-utils), clang for the
 # second compiler and, with its sanitizer and libFuzzer runtimes, the
-# sanitizer build and the fuzzer; strace to see that the program writes no
-# file; ps (procps, absent from minimal images) for waiting on the program;
+# sanitizer build and the fuzzer (libclang-rt-dev: those of the default
+# clang, 14 on Debian 12, 19 on 13); strace to see that the program writes
+# no file; ps (procps, absent from minimal images) for waiting on the program;
 # setxkbmap and xmodmap for the keyboard layouts test, and sdl12-compat, the
 # second SDL 1.2 the real-window tests run on.
-test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev strace procps x11-xkb-utils x11-xserver-utils libsdl1.2-compat"
+test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-dev strace procps x11-xkb-utils x11-xserver-utils libsdl1.2-compat"
 # The benchmarks: Google Benchmark, and a private Xvfb (xdpyinfo from
 # x11-utils) for their run under the X11 driver.
 bench_packages="libbenchmark-dev xvfb xauth x11-utils"
@@ -46,6 +49,10 @@ windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils
 # (only a Recommends of xdg-utils).
 package_packages="build-essential debhelper dpkg-dev librsvg2-bin git lintian desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl"
 
+# A minimal Debian root for scripts/in-debian.sh, and the mount namespace
+# (util-linux) it is mounted in.
+debian_packages="debootstrap util-linux"
+
 # Several commands' groups may be named at once, so that a command that needs
 # them all (the test command) updates the package lists only once.
 wanted="$build_packages"
@@ -57,7 +64,8 @@ for command in "${@:-run}"; do
     bench) wanted="$wanted $bench_packages" ;;
     windows) wanted="$wanted $windows_packages" ;;
     package) wanted="$wanted $package_packages" ;;
-    *) echo "usage: setup.sh [run|dev|test|bench|windows|package]..." >&2; exit 2 ;;
+    debian) wanted="$wanted $debian_packages" ;;
+    *) echo "usage: setup.sh [run|dev|test|bench|windows|package|debian]..." >&2; exit 2 ;;
     esac
 done
 if [ "${SETUP_LIST:-}" = 1 ]; then echo "$wanted"; exit 0; fi

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Vostrelina for 64-bit Windows on Debian 12, into OUT/dist (OUT is
+# Builds Vostrelina for 64-bit Windows on Debian 12 or 13, into OUT/dist (OUT is
 # build-windows unless named): vostrelina.exe with SDL.dll, SDL_ttf.dll, the
 # FreeType DLL, FreeSans.ttf and PONG2, a folder that runs on Windows as it is,
 # with the ROM authors' vostrelina-asm.exe, vostrelina-dis.exe and vostrelina-run.exe,
@@ -53,6 +53,14 @@ step() {
 # /etc/apt nor refreshes the machine's lists, and needs no root. The machine's
 # keyrings still check what is fetched. Downloads run as the calling user: the
 # folder is not _apt's to write in.
+#
+# The sources are Debian 12's whatever Debian the machine runs: the entries of
+# the machine's own release (RELEASE, RELEASE-updates, RELEASE-security) are
+# named for bookworm instead. So a zip made on Debian 13, which no longer has
+# the classic SDL 1.2's source (only sdl12-compat, which needs SDL 2), holds
+# the same SDL, FreeType and SDL_ttf as one made on Debian 12.
+sources_release=bookworm
+host_release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 apt_dir="$out/apt"
 apt_options=(-o Dir::Etc::SourceList="$apt_dir/sources.list"
     -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
@@ -65,12 +73,17 @@ write_private_source_list() {
     eval "$(apt-config shell list Dir::Etc::sourcelist/f parts Dir::Etc::sourceparts/d)"
     rm -rf "$apt_dir"
     mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-    # One-line entries: each "deb" line again as "deb-src".
-    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$list" "$parts"*.list \
-        > "$apt_dir/sources.list" 2>/dev/null || true
-    # deb822 stanzas: the enabled ones of type deb, relabelled deb-src,
-    # comments dropped.
-    awk 'BEGIN { RS = ""; ORS = "\n" }
+    # One-line entries: each "deb" line again as "deb-src", its suite (the
+    # first word after the URI) named for Debian 12.
+    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$list" "$parts"*.list 2>/dev/null |
+        awk -v host="$host_release" -v to="$sources_release" '
+            { i = 2
+              if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }  # options
+              if (host != "" && index($(i + 1), host) == 1) $(i + 1) = to substr($(i + 1), length(host) + 1)
+              print }' > "$apt_dir/sources.list" || true
+    # deb822 stanzas: the enabled ones of type deb, relabelled deb-src, their
+    # suites named for Debian 12, comments dropped.
+    awk -v host="$host_release" -v to="$sources_release" 'BEGIN { RS = ""; ORS = "\n" }
         { keep = 0; text = ""; n = split($0, lines, "\n")
           for (i = 1; i <= n; i++) {
               line = lines[i]
@@ -78,6 +91,13 @@ write_private_source_list() {
               if (line ~ /^Types:/) {
                   if (line ~ /[[:space:]]deb([[:space:]]|$)/) keep = 1
                   line = "Types: deb-src"
+              }
+              if (line ~ /^Suites:/ && host != "") {
+                  m = split(line, words, /[[:space:]]+/); line = "Suites:"
+                  for (j = 2; j <= m; j++) {
+                      if (index(words[j], host) == 1) words[j] = to substr(words[j], length(host) + 1)
+                      line = line " " words[j]
+                  }
               }
               if (line ~ /^Enabled:[[:space:]]*no/) keep = 0
               text = text line "\n"

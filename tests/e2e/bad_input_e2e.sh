@@ -51,12 +51,13 @@ PROGRAM="$EXE"
 WRAPPER=()
 
 # The command that runs the program with the case's arguments, in $RUN, with
-# nothing of the caller's environment but PATH and the sanitizers' options.
+# nothing of the caller's environment but PATH, the sanitizers' options and
+# LD_LIBRARY_PATH (which may choose sdl12-compat over the classic SDL 1.2).
 program_command() {
     COMMAND=(env -i PATH="$PATH" HOME="$HOME_DIR" SDL_VIDEODRIVER="$DRIVER")
     [ -n "$CASE_DISPLAY" ] && COMMAND+=(DISPLAY="$CASE_DISPLAY")
     local name
-    for name in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+    for name in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS LD_LIBRARY_PATH; do
         [ -n "${!name:-}" ] && COMMAND+=("$name=${!name}")
     done
     COMMAND+=("${WRAPPER[@]}" "${TRACE[@]}" "$PROGRAM" "$@")
@@ -286,14 +287,40 @@ case_runs "a path with quotes" -- "$ROMS/say \"hi\" 'there'.ch8"
 case_runs "several arguments joined into a path with blanks" -- "$ROMS/my" "rom.ch8"
 
 # --- No display: the video-mode message, exit code 1 ---
+# SDL's start fails, then the video mode, each reported with SDL's reason,
+# whose words are the library's: the classic SDL 1.2 (Debian 12) has no video
+# device, sdl12-compat (Debian 13, or Debian 12's libsdl1.2-compat on the
+# library path) finds the driver it was named not available. So the library
+# the program loads, in the cases' environment, decides the expected bytes:
+# the file ld.so resolves libSDL-1.2.so.0 to is sdl12-compat when it reads
+# sdl12-compat's own SDL12COMPAT_* settings.
+sdl_library() {
+    local saved_trace=("${TRACE[@]}") library
+    TRACE=()
+    program_command
+    TRACE=("${saved_trace[@]}")
+    library=$("${COMMAND[@]:0:2}" LD_TRACE_LOADED_OBJECTS=1 "${COMMAND[@]:2}" |
+        awk '$1 == "libSDL-1.2.so.0" { print $3 }')
+    [ -f "$library" ] || fail "cannot tell which SDL 1.2 the program loads (ld.so says '$library')"
+    if grep -q SDL12COMPAT_ "$library"; then echo sdl12-compat; else echo classic; fi
+}
+# The two lines, byte for byte (expect_stderr_bytes's printf format), when
+# SDL's start with driver $1 fails.
+video_failure_bytes() {
+    local reason="No available video device"
+    if [ "$SDL_LIBRARY" = sdl12-compat ]; then reason="$1 not available"; fi
+    echo "Erreur d'initialisation de SDL: $reason\nImpossible de charger le mode vid\303\251o : $reason\n"
+}
+SDL_LIBRARY=$(sdl_library) || exit 1
+echo "note: the program loads the $SDL_LIBRARY SDL 1.2"
 DRIVER=no-such-driver
 case_exits "an unknown video driver" 1 "$NO_SDL" "$NO_VIDEO" -- "$ROMS/my rom.ch8"
-expect_stderr_bytes "the video-mode message" \
-    "Erreur d'initialisation de SDL: No available video device\nImpossible de charger le mode vid\303\251o : No available video device\n"
+expect_stderr_bytes "the unknown driver's messages" "$(video_failure_bytes "$DRIVER")"
 DRIVER=x11
 for n in $(seq 300 400); do [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break; done
 CASE_DISPLAY=":$n"
 case_exits "an X display that is not there" 1 "$NO_SDL" "$NO_VIDEO" -- "$ROMS/my rom.ch8"
+expect_stderr_bytes "the missing display's messages" "$(video_failure_bytes "$DRIVER")"
 DRIVER=dummy
 CASE_DISPLAY=""
 

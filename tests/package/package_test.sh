@@ -27,7 +27,16 @@ deb=$(build_package first)
     fail "package.sh made $deb, not version $VERSION"
 echo "ok: built $deb"
 
-lintian --fail-on error,warning "$deb" >"$WORK_DIR/lintian" 2>&1 || { cat "$WORK_DIR/lintian" >&2; fail "lintian"; }
+# Debian 13's lintian runs appstreamcli on the metainfo and fails on its one
+# warning there, the missing homepage (the project has none); Debian 12's
+# lintian has no such check, and stops on a tag it does not know. So where
+# lintian has it, that check is left to appstreamcli below, which accepts that
+# warning alone.
+lintian_options=(--fail-on error,warning)
+if lintian-explain-tags appstream-metadata-validation-failed > /dev/null 2>&1; then
+    lintian_options+=(--suppress-tags appstream-metadata-validation-failed)
+fi
+lintian "${lintian_options[@]}" "$deb" >"$WORK_DIR/lintian" 2>&1 || { cat "$WORK_DIR/lintian" >&2; fail "lintian"; }
 echo "ok: lintian reports no error and no warning"
 
 # Unpacked where the checks below look; no file may name the folder it
@@ -50,7 +59,15 @@ dpkg-deb -f "$deb" Depends | grep -q 'libsdl1.2debian.*fonts-freefont-ttf' ||
     fail "Depends lacks the computed libraries or the font: $(dpkg-deb -f "$deb" Depends)"
 entry="$root/usr/share/applications/$entry_id"
 desktop-file-validate "$entry" || fail "desktop-file-validate"
-appstreamcli validate --no-net "$root/usr/share/metainfo/"*.metainfo.xml || fail "appstreamcli validate"
+# AppStream 1.0 (Debian 13) warns that there is no homepage, and the project
+# has none; any other warning or error fails, on either Debian.
+appstreamcli validate --no-net "$root/usr/share/metainfo/"*.metainfo.xml > "$WORK_DIR/appstream" 2>&1 || true
+other_issues=$(grep -E '^[EW]:' "$WORK_DIR/appstream" | grep -v ': url-homepage-missing$' || true)
+if ! grep -q 'Validation was successful' "$WORK_DIR/appstream" &&
+    { [ -n "$other_issues" ] || ! grep -qE '^W: .*: url-homepage-missing$' "$WORK_DIR/appstream"; }; then
+    cat "$WORK_DIR/appstream" >&2
+    fail "appstreamcli validate"
+fi
 for size in 48 128; do
     [ "$(identify -format %wx%h "$root/usr/share/icons/hicolor/${size}x$size/apps/vostrelina.png")" = "${size}x$size" ] ||
         fail "no ${size}-pixel icon"
