@@ -17,6 +17,15 @@ edges=$(grep -rHE '^#include "[^"/]+\.h"' $folders | sed -E 's|^([^:]*)/[^/:]*:#
         to=${home[$header]:-}
         if [ -n "$to" ] && [ "$to" != "$from" ]; then echo "$from $to"; fi
     done | sort -u)
+# A quoted include that misses the folders on a library's path falls back
+# on the system's, so a header of ours named like a system header would be
+# found in a layer that may not see it. No header may have such a name.
+for header in "${!home[@]}"; do
+    if echo "#include <$header>" | c++ -x c++ -E - > /dev/null 2>&1; then
+        echo "layers.sh: ${home[$header]}/$header has the name of a system header" >&2
+        exit 1
+    fi
+done
 echo "$edges"
 order=$(echo "$edges" | tsort)
 echo "order, top to bottom:" $order
