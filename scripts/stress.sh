@@ -3,7 +3,8 @@
 # kept busy, to show that they pass every time and not only on an idle
 # machine: each round runs `ctest -L e2e` in build/, in build/ again on
 # sdl12-compat, and in build-asan/ (two tests at a time, as scripts/test.sh
-# does), and the Wine test when the Windows folder is there. Prints the
+# does), and the Wine tests (the folder's and the installer's) when the
+# Windows folder is there. Prints the
 # runs, the failures and the time taken, and ends with 1 if anything failed.
 # Usage: bash scripts/stress.sh [N] [--windows]
 #   --windows  also build the Windows folder if it is missing, and test it
@@ -73,6 +74,7 @@ for round in $(seq "$rounds"); do
         ctest --output-on-failure -j2 -L e2e"
     if [ "$windows" = yes ]; then
         run_suite windows bash "$top/tests/windows/wine_test.sh"
+        run_suite installer bash "$top/tests/windows/installer_test.sh"
     fi
 done
 
