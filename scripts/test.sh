@@ -34,10 +34,7 @@ BUILD_DIR="$top/build" bash "$top/tests/package/package_test.sh"
 bash "$top/fuzz/run.sh" 120
 
 # The Windows build, cross-compiled here, and its test under Wine (after
-# ctest, so the two never share the machine's cores). SDL_ttf's source comes
-# from the shared sources folder beside the checkout where Debian's archive
-# does not serve it.
-if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$top/../shared/deps" ]; then export VOSTRELINA_SOURCES="$top/../shared/deps"; fi
+# ctest, so the two never share the machine's cores).
 bash "$top/windows/build.sh"
 bash "$top/tests/windows/wine_test.sh" "$top/build-windows"
 # The installer, in a Wine prefix of its own.

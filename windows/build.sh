@@ -15,8 +15,9 @@
 #
 # Environment:
 #   VOSTRELINA_SDL_TTF_TARBALL  the SDL_ttf 2.0.11 tarball to use
-#   VOSTRELINA_SOURCES          a folder holding it (scripts/test.sh names
-#                               ../shared/deps when that exists)
+#   VOSTRELINA_SOURCES          a folder holding it (by default
+#                               ../shared/deps beside the checkout, when
+#                               that exists)
 #   VOSTRELINA_SDL_TTF_NO_APT   1: do not ask Debian's archive for SDL_ttf,
 #                               to try the tarball where the archive serves it
 #   VOSTRELINA_WINDOWS_PREFIX   cross-built libraries to use instead of
@@ -25,6 +26,12 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 out="$(mkdir -p "${1:-$top/build-windows}" && cd "${1:-$top/build-windows}" && pwd)"
 prefix="${VOSTRELINA_WINDOWS_PREFIX:-$out/prefix}"
+# The shared sources folder beside the checkout holds SDL_ttf's release where
+# Debian's archive does not serve it: every command that builds for Windows
+# (the test command, the stress command, this one by hand) finds it there.
+if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$top/../shared/deps" ]; then
+    export VOSTRELINA_SOURCES="$top/../shared/deps"
+fi
 sources="$out/sources"
 logs="$out/logs"
 dist="$out/dist"
