@@ -91,6 +91,12 @@ dt_program | run delay_1000 --fps 1000
 expect "steps until DT reads 0 at 1000 frames a second" "$(steps delay_1000)" 665
 dt_program | run delay_500 --fps 500
 expect "steps until DT reads 0 at 500 frames a second" "$(steps delay_500)" 365
+# At 60 frames a second every frame counts (60 a second); at 100 every second
+# frame does (50 a second).
+dt_program | run delay_60 --fps 60
+expect "steps until DT reads 0 at 60 frames a second" "$(steps delay_60)" 65
+dt_program | run delay_100 --fps 100
+expect "steps until DT reads 0 at 100 frames a second" "$(steps delay_100)" 125
 
 # No sound: the sound timer is set and shown, and nothing counts it down.
 run sound --cycles 1000 <<'ASM'
