@@ -1,6 +1,7 @@
 #include "frontend.h"
 
 #include <SDL.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -30,7 +31,7 @@ void load_rom(const char* path) {
         std::fprintf(stderr, "Erreur de lecture de la rom : seul le début a été chargé\n");
         break;
     case ROM_UNOPENABLE:
-        show_rom_error();
+        show_rom_error(path, errno);
         appRunning = 0;
         romFailed = 1;
         break;

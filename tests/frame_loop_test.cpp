@@ -1,6 +1,11 @@
 // Start-up, the choice of view mode, the delay timer's clock and one frame.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
 
+#include "rom_dialog.h"
 #include "views.h"
 #include "input.h"
 #include "sdl_fixture.h"
@@ -100,13 +105,40 @@ TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {
     testing::internal::CaptureStderr();
     start_up("/nonexistent/rom");
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "Impossible d'ouvrir la rom\n");
+    EXPECT_EQ(said, "Impossible d'ouvrir la rom\n/nonexistent/rom : fichier introuvable\n");
     EXPECT_EQ(appRunning, 0);
     EXPECT_EQ(romFailed, 1);
     EXPECT_EQ(machine.pc, 0x200);
     EXPECT_EQ(machine.sp, 0);
     EXPECT_EQ(machine.memory[0x200], 0);  // the machine was reset, and no ROM loaded
     romFailed = 0;
+}
+
+// The line after the message: the path as given, the reason, and the working
+// directory when the path is relative.
+TEST_F(FrameLoopTest, UnopenableRomIsNamedWithItsReason) {
+    char folder[4096];
+    ASSERT_NE(getcwd(folder, sizeof folder), nullptr);
+    const std::string here = std::string(" (dossier courant : ") + folder + ")";
+    const struct {
+        const char* path;
+        std::string line;
+    } cases[] = {
+        {"/nonexistent/rom", "/nonexistent/rom : fichier introuvable"},
+        {"no such rom", "no such rom : fichier introuvable" + here},
+        {"/tmp", "/tmp : est un dossier"},
+        {"/dev/null/rom", "/dev/null/rom : un élément du chemin n'est pas un dossier"},
+        {"two\nlines\x7F", "two\\x0Alines\\x7F : fichier introuvable" + here},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStderr();
+        start_up(c.path);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Impossible d'ouvrir la rom\n" + c.line + "\n");
+        EXPECT_EQ(romFailed, 1) << c.path;
+    }
+    romFailed = 0;
+    EXPECT_STREQ(rom_error_reason(EACCES), "permission refusée");
+    EXPECT_STREQ(rom_error_reason(EIO), std::strerror(EIO));
 }
 
 // Inside one frame: the instruction, then the panel, then the delay timer's

@@ -3,7 +3,8 @@
 # folder holds and links, its archive and two builds' archives, text drawn as
 # Linux draws it, a dropped ROM whose path has blanks, the window with its
 # title, frame, picture, debug view and close, the default PONG2, and the
-# message box of a missing ROM.
+# message box of a missing ROM and of a directory, with the line that says
+# which and why.
 # Usage: bash tests/windows/wine_test.sh [BUILD_WINDOWS_FOLDER]
 # Ends with one line "windows: N passed, M failed".
 #
@@ -313,11 +314,29 @@ close_window "$WINDOW"
 expect_exit 0 "closing the window"
 pass
 
-begin "a missing ROM: the message box, dismissed with Return, then exit code 1"
+# True once Wine's output holds line $1 exactly, as the program wrote it in
+# text mode (a CR before the line break).
+said_line() {
+    grep -qxF "$1"$'\r' "$WORK_DIR/wine.out" ||
+        { WHY="Wine's output is: $(tr '\r' '|' < "$WORK_DIR/wine.out" | tail -n 5)"; return 1; }
+}
+
+begin "a missing ROM: the message box, dismissed with Return, then exit code 1; the line that says why"
 launch "missing rom.ch8"
 find_window Vostrelina || fail "no message box titled Vostrelina"
 box="$WINDOW"
+wait_until "the line naming the ROM, the reason and the folder" "$DEADLINE" \
+    said_line "missing rom.ch8 : fichier introuvable (dossier courant : $(winepath -w "$dist" 2>/dev/null))"
 wait_until "the message box says the ROM cannot be opened" "$DEADLINE" box_reads_message "$box"
 wait_until "Return dismisses the message box" "$DEADLINE" box_gone_after_return "$box"
 expect_exit 1 "the missing ROM"
+# Windows will not open a directory and says EACCES: it is still named as one.
+folder=$(winepath -w "$WORK_DIR/my roms" 2>/dev/null)
+launch "$folder"
+find_window Vostrelina || fail "no message box titled Vostrelina for a directory"
+wait_until "the line saying the ROM is a directory" "$DEADLINE" said_line "$folder : est un dossier"
+wait_until "Return dismisses the message box" "$DEADLINE" box_gone_after_return "$WINDOW"
+expect_exit 1 "the directory"
+# Its reasons are Windows-1252 like the other messages: one byte for the é.
+LC_ALL=C grep -q $'permission refus\xe9e' "$dist/vostrelina.exe" || fail "the reasons are not in Windows-1252"
 pass
