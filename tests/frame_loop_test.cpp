@@ -73,14 +73,14 @@ TEST_F(FrameLoopTest, StartUpLoadsGlyphsAndRomAndSetsPc) {
     machine.pc = 0x345;
     machine.sp = 3;
     appRunning = 0;
-    romFailed = 1;
+    romFailed = true;
     viewMode = VIEW_DEBUG;
     lastDelayTick = 99;
     SDL_WM_SetCaption("not yet", nullptr);
     start_up(path);
     std::remove(path);
     EXPECT_EQ(appRunning, 1);
-    EXPECT_EQ(romFailed, 0);
+    EXPECT_FALSE(romFailed);
     EXPECT_EQ(machine.memory[0], 0x60);  // glyph 0
     EXPECT_EQ(machine.memory[0x200], 0x60);
     EXPECT_EQ(machine.memory[0x201], 0x07);
@@ -102,11 +102,11 @@ TEST_F(FrameLoopTest, MissingRomStopsTheRunBeforeAnyFrame) {
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said, "Impossible d'ouvrir la rom\n");
     EXPECT_EQ(appRunning, 0);
-    EXPECT_EQ(romFailed, 1);
+    EXPECT_TRUE(romFailed);
     EXPECT_EQ(machine.pc, 0x200);
     EXPECT_EQ(machine.sp, 0);
     EXPECT_EQ(machine.memory[0x200], 0);  // the machine was reset, and no ROM loaded
-    romFailed = 0;
+    romFailed = false;
 }
 
 // Inside one frame: the instruction, then the panel, then the delay timer's
@@ -163,7 +163,7 @@ TEST_F(FrameLoopTest, FrameHalvesSplitTheMachineFromTheDrawing) {
     EXPECT_EQ(machine.pc, 0x204);
     EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160);
     lastDelayTick = SDL_GetTicks() - 11;
-    show_frame(WITHOUT_CHROME);
+    show_frame_and_count_delay(WITHOUT_CHROME);
     EXPECT_EQ(machine.delayTimer, 59);
     EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 256 * 128);  // the framed view's grid
     EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160 - 256 * 128);

@@ -42,7 +42,7 @@ TEST_F(KeysTimersTest, KeysPastFAreNeverHeld) {
     machine.V[1] = 0xFF;
     step();
     EXPECT_EQ(machine.pc, 0x208);
-    EXPECT_EQ(key_is_down(-1), 0);
+    EXPECT_FALSE(key_is_down(-1));
 }
 
 TEST_F(KeysTimersTest, WaitForKeyTakesOnlyANewHeldKey) {

@@ -12,7 +12,10 @@ constexpr int MOUSE_BUTTONS = 3;
 constexpr int NO_KEY = 100;            // first_new_keypad_key's "none"
 
 struct MouseButtonFlags {
-    uint8_t mouseHeld;  // 1 while the button is down
+    // 1 while the button is down. Nothing of the program reads it; it is kept
+    // because the record carries a held and a new-event byte for each button,
+    // and polling keeps both true.
+    uint8_t mouseHeld;
     uint8_t mouseNew;   // 1 when the latest poll's marker is this button
 };
 
@@ -27,8 +30,8 @@ struct InputState {
 
 extern InputState input;
 
-// 1 if keypad key k (0-15) is held; any larger k is answered "not held".
-int key_is_down(int k);
+// Whether keypad key k (0-15) is held; any larger k is answered "not held".
+bool key_is_down(int k);
 
 // The lowest keypad key that is both held and new in this frame, else NO_KEY.
 int first_new_keypad_key();
@@ -44,9 +47,9 @@ struct PollMarker {
     uint8_t* byte = nullptr;
 };
 
-// A press (held 1) or release (held 0) of the key in slot: its held flag
-// follows, and it becomes the poll's marker.
-void take_key_event(PollMarker& marker, int slot, int32_t held);
+// A press or release of the key in slot: its held flag follows (1 or 0),
+// and it becomes the poll's marker.
+void take_key_event(PollMarker& marker, int slot, bool held);
 
 // A mouse event: its new-event flag becomes the poll's marker.
 void mark_flag(PollMarker& marker, uint8_t* flag);
