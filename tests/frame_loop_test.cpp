@@ -79,6 +79,11 @@ TEST_F(FrameLoopTest, StartUpLoadsGlyphsAndRomAndSetsPc) {
     SDL_WM_SetCaption("not yet", nullptr);
     start_up(path);
     std::remove(path);
+    // The window start-up opened, in figures rather than the program's own
+    // constants, so that a change of size or depth shows here.
+    EXPECT_EQ(screen->w, 320);
+    EXPECT_EQ(screen->h, 160);
+    EXPECT_EQ(screen->format->BitsPerPixel, 32);
     EXPECT_EQ(appRunning, 1);
     EXPECT_FALSE(romFailed);
     EXPECT_EQ(machine.memory[0], 0x60);  // glyph 0

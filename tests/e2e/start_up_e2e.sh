@@ -12,9 +12,11 @@ start_app "$WORK_DIR" loop.ch8
 window=$(wait_window)
 grab_until "$window" started 2 2 999999  # the framed view at start
 expect_pixel started 40 20 000000      # the display area
+size=$(identify -format %wx%h "$WORK_DIR/started.png")
+[ "$size" = 320x160 ] || fail "the window is $size, not 320x160"
 close_window "$window"
 expect_exit 0 "closing the window"
-echo "ok: titled window, closing ends with 0"
+echo "ok: titled 320x160 window, closing ends with 0"
 
 # A FIFO that nobody writes to reads as an empty ROM: frames are drawn and
 # the window closes as usual, where opening it would otherwise wait forever.
