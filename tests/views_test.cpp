@@ -14,22 +14,18 @@ protected:
     static void light(int x, int y) { machine.display[display_index(x, y)] = 1; }
 };
 
+// The full view, and any mode value but the three, covers the whole window
+// with the grid, leaving nothing of the debug view drawn before.
 TEST_F(ViewsTest, FullViewGridCoversTheWholeWindow) {
-    viewMode = VIEW_DEBUG;
-    draw_frame();
-    viewMode = VIEW_FULL;
-    light(63, 31);
-    draw_frame();
-    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 320 * 160 - 25);
-    EXPECT_EQ(count_colour(315, 155, 5, 5, 0xFFFFFF), 25);
-}
-
-TEST_F(ViewsTest, UnknownModeDrawsLikeTheFullView) {
-    viewMode = 7;
-    light(0, 0);
-    draw_frame();
-    EXPECT_EQ(count_colour(0, 0, 5, 5, 0xFFFFFF), 25);
-    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 320 * 160 - 25);
+    for (int mode : {VIEW_FULL, 7}) {
+        viewMode = VIEW_DEBUG;
+        draw_frame();
+        viewMode = mode;
+        light(63, 31);
+        draw_frame();
+        EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 320 * 160 - 25) << mode;
+        EXPECT_EQ(count_colour(315, 155, 5, 5, 0xFFFFFF), 25) << mode;
+    }
 }
 
 TEST_F(ViewsTest, FramedViewPutsCellsOnAGreyBorder) {
