@@ -1,5 +1,4 @@
 // What each view draws, read back from the window surface.
-#include <cstring>
 
 #include "views.h"
 #include "sdl_fixture.h"
@@ -90,22 +89,6 @@ TEST_F(ViewsTest, DebugViewTextsStayInTheirPlaces) {
     EXPECT_EQ(count_colour(235, 0, 23, 160, 0xFFFFFF), 0);
     EXPECT_EQ(count_colour(86, 0, 148, 38, 0xFFFFFF), 0);
     EXPECT_EQ(count_colour(265, 62, 45, 90, 0xFFFFFF), 0);  // y 59 stays unused
-}
-
-// The panel's values are read back through the pixels they make: a line's
-// rows from..to (from its top), w pixels wide, are compared with the same
-// text drawn alone. The register lines are 9 px apart, so each is read in its
-// own 9 rows; the PC line below the box's top edge, on the line's row 0.
-int differs_from_text(int x, int y, int w, int from, int to, const char* text) {
-    static uint32_t shown[160][320];
-    for (int dy = from; dy < to; dy++)
-        for (int dx = 0; dx < w; dx++) shown[dy][dx] = pixel(x + dx, y + dy);
-    fill_rect(screen, 0, 0, 320, 160, 0x777777);
-    draw_text(screen, FONT_FILE, x, y, text, 10, 0xFFFFFF);
-    int differ = 0;
-    for (int dy = from; dy < to; dy++)
-        for (int dx = 0; dx < w; dx++) differ += shown[dy][dx] != pixel(x + dx, y + dy);
-    return differ;
 }
 
 TEST_F(ViewsTest, DebugViewShowsValuesAfterThisFrame) {
