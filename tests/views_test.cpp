@@ -1,5 +1,4 @@
 // What each view draws, read back from the window surface.
-
 #include "views.h"
 #include "sdl_fixture.h"
 #include "text.h"
