@@ -11,11 +11,14 @@ constexpr int KEYPAD_KEYS = 16;
 constexpr int MOUSE_BUTTONS = 3;
 constexpr int NO_KEY = 100;            // first_new_keypad_key's "none"
 
+// Nothing of the program reads the mouse flags, and they stay all the same.
+// The new-event ones are where a click or a wheel press puts the poll's
+// marker, so that it takes the marker from a key pressed before it in the
+// same poll (FX0A then does not see that key). mouseHeld is kept because the
+// record carries a held and a new-event byte for each button, and polling
+// keeps it true.
 struct MouseButtonFlags {
-    // 1 while the button is down. Nothing of the program reads it; it is kept
-    // because the record carries a held and a new-event byte for each button,
-    // and polling keeps both true.
-    uint8_t mouseHeld;
+    uint8_t mouseHeld;  // 1 while the button is down
     uint8_t mouseNew;   // 1 when the latest poll's marker is this button
 };
 
