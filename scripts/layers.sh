@@ -8,8 +8,9 @@
 # loop and the script fails. (What each library may see at all is its include
 # path, which the build and the layers_* probes of ctest hold it to.)
 #
-# The programs on top, which no library links: each may include the folders
-# of its list and nothing else, and a file that includes another is named.
+# The programs on top, which no library links (fuzz/, bench/, tests/): each
+# may include the folders of its list and its own, nothing else, and a file
+# that includes another is named.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 folders="machine input video app"
@@ -51,10 +52,12 @@ echo "order, top to bottom:" $order
 
 # The programs on top and the folders each may include, as patterns. The
 # fuzzer and the benchmarks are built without GoogleTest, so neither may
-# include the tests' fixtures; and neither may include the other.
+# include the tests' fixtures; and neither may include the other. The tests
+# may include any library, but nothing of the fuzzer or the benchmarks.
 declare -A may_include=(
     [fuzz]="machine/keypad machine input video app tools tools/* tests/support tests/support/*"
     [bench]="machine/keypad machine input video app tools tools/* tests/support tests/support/*"
+    [tests]="machine/keypad machine input video app app/command_line tools tools/*"
 )
 
 # tools/: its block goes here.
