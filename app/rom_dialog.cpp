@@ -90,19 +90,15 @@ void show_rom_error(const char* path, int error) {
 // would.
 namespace {
 
-struct Box {
-    int x, y, w, h;
-};
+constexpr Area DIALOG = {30, 28, 260, 104};
+constexpr Area TITLE_BAR = {30, 28, 260, 20};
+constexpr Area OK_BUTTON = {130, 100, 60, 22};
 
-constexpr Box DIALOG = {30, 28, 260, 104};
-constexpr Box TITLE_BAR = {30, 28, 260, 20};
-constexpr Box OK_BUTTON = {130, 100, 60, 22};
-
-bool inside(const Box& box, int x, int y) {
+bool inside(const Area& box, int x, int y) {
     return x >= box.x && x < box.x + box.w && y >= box.y && y < box.y + box.h;
 }
 
-void fill_box(const Box& box, Colour colour) { fill_rect(screen, box.x, box.y, box.w, box.h, colour); }
+void fill_box(const Area& box, Colour colour) { fill_rect(screen, box.x, box.y, box.w, box.h, colour); }
 
 void draw_dialog() {
     fill_rect(screen, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, 0x777777);

@@ -155,6 +155,23 @@ pe_timestamp() {
     od -An -tu4 -j$((header + 8)) -N4 "$1" | tr -d ' '
 }
 
+# Fails unless the two builds of the reproducibility check made the file $1
+# of their folders with the same bytes, a $2; when they differ, both are kept
+# in OUT/$2s-that-differ for a look.
+same_in_both_builds() {
+    local file="$1" what="$2" first second kept="$out/$2s-that-differ"
+    first=$(sha256sum < "$WORK_DIR/first/dist/$file" | cut -d' ' -f1)
+    second=$(sha256sum < "$WORK_DIR/second/dist/$file" | cut -d' ' -f1)
+    if [ "$first" != "$second" ]; then
+        rm -rf "$kept"
+        mkdir -p "$kept"
+        cp "$WORK_DIR/first/dist/$file" "$kept/first-$file"
+        cp "$WORK_DIR/second/dist/$file" "$kept/second-$file"
+        fail "two builds gave different ${what}s (sha256 $first and $second, both kept in $kept)"
+    fi
+    echo "both ${what}s: sha256 $first"
+}
+
 # --- The checks ---------------------------------------------------------
 
 [ -f "$dist/vostrelina.exe" ] || fail "no $dist/vostrelina.exe: run windows/build.sh first"
@@ -239,27 +256,8 @@ for build in first second; do
         fail "the $build build in $WORK_DIR/$build failed"
     fi
 done
-first_sum=$(sha256sum < "$WORK_DIR/first/dist/$folder.zip" | cut -d' ' -f1)
-second_sum=$(sha256sum < "$WORK_DIR/second/dist/$folder.zip" | cut -d' ' -f1)
-if [ "$first_sum" != "$second_sum" ]; then
-    rm -rf "$out/archives-that-differ"
-    mkdir -p "$out/archives-that-differ"
-    cp "$WORK_DIR/first/dist/$folder.zip" "$out/archives-that-differ/first.zip"
-    cp "$WORK_DIR/second/dist/$folder.zip" "$out/archives-that-differ/second.zip"
-    fail "two builds gave different archives (sha256 $first_sum and $second_sum, both kept in $out/archives-that-differ)"
-fi
-echo "both archives: sha256 $first_sum"
-setup="${folder%-win64}-setup.exe"
-first_sum=$(sha256sum < "$WORK_DIR/first/dist/$setup" | cut -d' ' -f1)
-second_sum=$(sha256sum < "$WORK_DIR/second/dist/$setup" | cut -d' ' -f1)
-if [ "$first_sum" != "$second_sum" ]; then
-    rm -rf "$out/installers-that-differ"
-    mkdir -p "$out/installers-that-differ"
-    cp "$WORK_DIR/first/dist/$setup" "$out/installers-that-differ/first-setup.exe"
-    cp "$WORK_DIR/second/dist/$setup" "$out/installers-that-differ/second-setup.exe"
-    fail "two builds gave different installers (sha256 $first_sum and $second_sum, both kept in $out/installers-that-differ)"
-fi
-echo "both installers: sha256 $first_sum"
+same_in_both_builds "$folder.zip" archive
+same_in_both_builds "${folder%-win64}-setup.exe" installer
 pass
 
 start_xvfb
