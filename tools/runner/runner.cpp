@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cli.h"
 #include "instructions.h"
 #include "keypad.h"
 #include "machine.h"
@@ -18,15 +19,8 @@
 
 namespace {
 
-bool read_number(const std::string& text, uint64_t& value) {
-    if (text.empty() || text.size() > 18) return false;
-    value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 10 + uint64_t(c - '0');
-    }
-    return true;
-}
+// Steps and counts; half the range, so that a step plus a count cannot wrap.
+bool read_number(const std::string& text, uint64_t& value) { return parse_unsigned(text, UINT64_MAX / 2, value); }
 
 int key_number(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -127,12 +121,6 @@ RunResult stop_result(StopReason reason, uint64_t steps) {
 
 namespace {
 
-std::string hex(int value, const char* format) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 std::string after(uint64_t steps) {
     return ", after " + std::to_string(steps) + (steps == 1 ? " step" : " steps");
 }
@@ -140,7 +128,7 @@ std::string after(uint64_t steps) {
 }  // namespace
 
 std::string describe_stop(const RunResult& r, const RunSettings& settings) {
-    const std::string at = hex(r.word, "%04X") + " at " + address_text(r.pc);
+    const std::string at = hex(unsigned(r.word), 4) + " at " + address_text(r.pc);
     switch (r.reason) {
     case StopReason::CYCLES:
         return "cycles done: " + std::to_string(r.steps) + " steps, pc " + address_text(r.pc);
