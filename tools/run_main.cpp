@@ -2,10 +2,8 @@
 // library, one instruction a step as the window runs it; see USAGE.
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 

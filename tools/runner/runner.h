@@ -61,11 +61,13 @@ struct RunResult {
 // that drives the machine as the window does but decides itself when to stop
 // (a debugger, the tests' PONG2 player, bench/pong2_pace).
 //
-// The whole state of a run is this record, the machine record (machine), the
-// keypad record (keypad) and how many times std::rand() has been called since
-// the seed (CXNN's numbers); the settings do not change during a run. The
-// record is plain and copyable, with no pointer into the settings, so a copy
-// of the four is a snapshot to go back to.
+// The whole state of a run is this record, the machine record (machine,
+// machine.h), the keypad record (input, keypad.h) and how many times
+// std::rand() has been called since the seed (CXNN's numbers: re-seed and
+// draw that many to get back there). The settings do not change during a
+// run. The record is plain and copyable, with indexes rather than pointers
+// into the settings, so a copy of the four is a snapshot to go back to, and
+// the same settings take the run on from it.
 
 // The window's clock in whole milliseconds, as SDL_GetTicks reads it, on a
 // machine whose frames take exactly 1/fps second: after n steps it reads
