@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cli.h"
 #include "instructions.h"
 #include "keypad.h"
 #include "machine.h"
@@ -18,15 +19,8 @@
 
 namespace {
 
-bool read_number(const std::string& text, uint64_t& value) {
-    if (text.empty() || text.size() > 18) return false;
-    value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 10 + uint64_t(c - '0');
-    }
-    return true;
-}
+// Steps and counts; half the range, so that a step plus a count cannot wrap.
+bool read_number(const std::string& text, uint64_t& value) { return parse_unsigned(text, UINT64_MAX / 2, value); }
 
 int key_number(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -98,27 +92,35 @@ RunnerState start_run(const RunSettings& settings) {
     state.clock.fps = settings.fps;
     state.clock.whole = 1000 / settings.fps;
     state.clock.part = 1000 % settings.fps;
+    if (!settings.keys.empty()) state.busyStep = settings.keys.front().step;
+    if (settings.trace) state.busyStep = 0;
     return state;
 }
 
-void poll_key_script(RunnerState& state, const RunSettings& settings) {
-    PollMarker marker;
-    for (; state.nextKey < settings.keys.size() && settings.keys[state.nextKey].step <= state.step;
-         ++state.nextKey) {
-        const KeyEvent& event = settings.keys[state.nextKey];
-        take_key_event(marker, KEYPAD_FIRST_SLOT + event.key, event.down);
+RunnerState run_busy_step(RunnerState state, const RunSettings& settings) {
+    const size_t events = settings.keys.size();
+    if (state.flagSet || (state.nextKey < events && settings.keys[state.nextKey].step <= state.step)) {
+        PollMarker marker;
+        for (; state.nextKey < events && settings.keys[state.nextKey].step <= state.step; ++state.nextKey) {
+            const KeyEvent& event = settings.keys[state.nextKey];
+            take_key_event(marker, KEYPAD_FIRST_SLOT + event.key, event.down);
+        }
+        end_poll(marker);
+        state.flagSet = marker.key != nullptr;
     }
-    end_poll(marker);
-    state.flagSet = marker.key != nullptr;
+    state.busyStep = settings.trace ? 0
+                     : state.flagSet ? state.step + 1
+                     : state.nextKey < events ? settings.keys[state.nextKey].step
+                                              : UINT64_MAX;
+    if (settings.trace) std::fputs(trace_line(state.step).c_str(), settings.trace);
+    return state;
 }
 
-void write_trace_line(uint64_t step, std::FILE* trace) { std::fputs(trace_line(step).c_str(), trace); }
-
-StepEnd classify_stop(const RunnerState& state, const RunSettings& settings) {
+StepEnd classify_stop(bool eventsLeft) {
     const uint16_t word = word_at(machine.pc);
     if (is_jump(word)) return StepEnd::PARKED;
     if (!is_key_wait(word)) return StepEnd::STALLED;
-    return state.nextKey == settings.keys.size() ? StepEnd::WAITING : StepEnd::RAN;
+    return eventsLeft ? StepEnd::RAN : StepEnd::WAITING;
 }
 
 RunResult stop_result(StopReason reason, uint64_t steps) {
@@ -127,12 +129,6 @@ RunResult stop_result(StopReason reason, uint64_t steps) {
 
 namespace {
 
-std::string hex(int value, const char* format) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 std::string after(uint64_t steps) {
     return ", after " + std::to_string(steps) + (steps == 1 ? " step" : " steps");
 }
@@ -140,7 +136,7 @@ std::string after(uint64_t steps) {
 }  // namespace
 
 std::string describe_stop(const RunResult& r, const RunSettings& settings) {
-    const std::string at = hex(r.word, "%04X") + " at " + address_text(r.pc);
+    const std::string at = hex(unsigned(r.word), 4) + " at " + address_text(r.pc);
     switch (r.reason) {
     case StopReason::CYCLES:
         return "cycles done: " + std::to_string(r.steps) + " steps, pc " + address_text(r.pc);
