@@ -1,0 +1,491 @@
+#include "debugger.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "cli.h"
+#include "instructions.h"
+
+// --- Symbols ---
+
+namespace {
+
+bool is_name(const std::string& text) {
+    if (text.empty() || std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+    for (char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.') return false;
+    }
+    return true;
+}
+
+std::string hex(int value, const char* format) {
+    char text[16];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+}  // namespace
+
+// A symbols file: one label a line, its address (0x hexadecimal or decimal),
+// a blank and its name; blank lines and lines starting with ';' are skipped.
+bool parse_symbols(const std::string& text, Symbols& symbols, std::string& error) {
+    symbols = Symbols();
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string address, name, extra;
+        words >> address >> name >> extra;
+        if (address.empty() || address[0] == ';') continue;
+        uint64_t value = 0;
+        if (!parse_unsigned(address, 0xFFF, value) || !is_name(name) || !extra.empty()) {
+            error = "line " + std::to_string(number) + ": write ADDRESS NAME (ADDRESS up to 0xFFF), not '" + line + "'";
+            return false;
+        }
+        if (!symbols.addresses.emplace(name, static_cast<int>(value)).second) {
+            error = "line " + std::to_string(number) + ": '" + name + "' is named twice";
+            return false;
+        }
+        symbols.names.emplace(static_cast<int>(value), name);  // the first name of an address is shown
+    }
+    return true;
+}
+
+std::string symbols_text(const std::map<std::string, int>& labels) {
+    std::vector<std::pair<int, std::string>> sorted;
+    for (const auto& [name, address] : labels) sorted.emplace_back(address, name);
+    std::sort(sorted.begin(), sorted.end());
+    std::string text;
+    for (const auto& [address, name] : sorted) text += address_text(address) + " " + name + "\n";
+    return text;
+}
+
+// --- Snapshots and replay ---
+
+namespace {
+
+uint16_t word_at(int address) {
+    return static_cast<uint16_t>(memory_at(machine, address) << 8 | memory_at(machine, address + 1));
+}
+
+void set_next_event(Session& s) {
+    const uint64_t poke = s.nextPoke < s.pokes.size() ? s.pokes[s.nextPoke].step : UINT64_MAX;
+    s.nextEvent = std::min(poke, s.nextSnapshot);
+}
+
+void take_snapshot(Session& s) {
+    if (s.snapshots.size() == MAX_SNAPSHOTS) {
+        // Keep the start and every snapshot on the doubled interval.
+        s.snapshotInterval *= 2;
+        size_t kept = 1;
+        for (size_t i = 1; i < s.snapshots.size(); ++i) {
+            if (s.snapshots[i].runner.step % s.snapshotInterval == 0) s.snapshots[kept++] = s.snapshots[i];
+        }
+        s.snapshots.resize(kept);
+    }
+    s.snapshots.push_back({machine, input, s.runner, s.randCalls});
+    s.nextSnapshot = s.runner.step - s.runner.step % s.snapshotInterval + s.snapshotInterval;
+}
+
+// Pokes due after this step, then the snapshot if one is due: a snapshot
+// holds the pokes of its own step.
+void handle_events(Session& s) {
+    for (; s.nextPoke < s.pokes.size() && s.pokes[s.nextPoke].step == s.runner.step; ++s.nextPoke)
+        machine.memory[s.pokes[s.nextPoke].address] = s.pokes[s.nextPoke].byte;
+    if (s.runner.step == s.nextSnapshot) take_snapshot(s);
+    set_next_event(s);
+}
+
+void refresh_watches(Session& s) {
+    for (Watch& w : s.watches) w.last = w.wide ? *w.wide : *w.byte;
+}
+
+enum class StopKind { DONE, BREAKPOINT, WATCH, STILL, RETURNED, INTERRUPTED };
+
+struct Stop {
+    StopKind kind = StopKind::DONE;
+    RunResult still{};        // for STILL: why the machine does not move
+    std::string watch;        // for WATCH: the name, old and new value
+};
+
+constexpr uint64_t CHUNK = 1 << 20;  // steps between looks at the interrupt flag
+
+// The one loop of every command that moves forward: replays (no checks),
+// step and continue (breakpoints and watches), next (those and the return).
+// Each step is the runner's own; the loop adds the random numbers' count,
+// pokes, snapshots and the checks.
+template <bool CHECKS, bool OVER>
+Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
+    const uint64_t last = s.runner.step + steps;
+    const uint8_t* const breakBits = s.breakBits.data();
+    while (s.runner.step < last) {
+        const uint64_t chunkEnd = std::min(last, s.runner.step + CHUNK);
+        while (s.runner.step < chunkEnd) {
+            const uint16_t pc = machine.pc;
+            const int32_t sp = machine.sp;
+            s.randCalls += (memory_at(machine, pc) & 0xF0) == 0xC0;  // CXNN: one std::rand()
+            runner_step(s.runner, s.settings.run);
+            if (s.runner.step == s.nextEvent) handle_events(s);
+            if (!CHECKS) continue;
+            if (breakBits[machine.pc >> 3] >> (machine.pc & 7) & 1) return {StopKind::BREAKPOINT, {}, ""};
+            for (Watch& w : s.watches) {
+                const uint16_t now = w.wide ? *w.wide : *w.byte;
+                if (now == w.last) continue;
+                const char* format = w.wide ? "0x%04X" : "0x%02X";
+                Stop stop{StopKind::WATCH, {}, w.name + " " + hex(w.last, format) + " -> " + hex(now, format)};
+                w.last = now;
+                refresh_watches(s);
+                return stop;
+            }
+            if (OVER && machine.sp <= returnSp) return {StopKind::RETURNED, {}, ""};
+            if (!stopWhenStill || machine.pc != pc || machine.sp != sp) continue;
+            // Neither pc nor the stack moved: parked, stalled or waiting, by
+            // the runner's rule.
+            const uint16_t word = word_at(pc);
+            StopReason reason = StopReason::WAITING;
+            if (word >> 12 == 0x1 || word >> 12 == 0xB) reason = StopReason::PARKED;
+            else if ((word & 0xF0FF) != 0xF00A) reason = StopReason::STALLED;
+            else if (s.runner.nextKey < s.settings.run.keys.size()) continue;
+            return {StopKind::STILL, {reason, s.runner.step, pc, word}, ""};
+        }
+        if (s.interrupt && *s.interrupt) return {StopKind::INTERRUPTED, {}, ""};
+    }
+    return {};
+}
+
+// Puts the run back at step target (at most the current step): the last
+// snapshot at or before it, then a replay; later snapshots go.
+void go_back_to(Session& s, uint64_t target) {
+    auto after = std::upper_bound(s.snapshots.begin(), s.snapshots.end(), target,
+                                  [](uint64_t step, const Snapshot& snap) { return step < snap.runner.step; });
+    s.snapshots.erase(after, s.snapshots.end());
+    const Snapshot& from = s.snapshots.back();
+    machine = from.machine;
+    input = from.input;
+    s.runner = from.runner;
+    if (from.randCalls != s.randCalls) {
+        // std::rand's state cannot be read: seed it again and draw as many.
+        std::srand(s.settings.seed);
+        for (uint64_t i = 0; i < from.randCalls; ++i) std::rand();
+        s.randCalls = from.randCalls;
+    }
+    s.nextPoke = size_t(std::upper_bound(s.pokes.begin(), s.pokes.end(), s.runner.step,
+                                         [](uint64_t step, const Poke& p) { return step < p.step; }) -
+                        s.pokes.begin());
+    s.nextSnapshot = s.runner.step - s.runner.step % s.snapshotInterval + s.snapshotInterval;
+    set_next_event(s);
+    run<false, false>(s, target - s.runner.step, false, 0);
+    refresh_watches(s);
+}
+
+}  // namespace
+
+void start_session(Session& session, const DebugSettings& settings) {
+    session.settings = settings;
+    std::srand(settings.seed);
+    session.runner = start_runner(session.settings.run);
+    session.snapshots.clear();
+    session.snapshots.reserve(MAX_SNAPSHOTS);
+    take_snapshot(session);
+    set_next_event(session);
+}
+
+size_t snapshot_bytes(const Session& session) { return session.snapshots.capacity() * sizeof(Snapshot); }
+
+std::string symbol_at(const Session& session, int address) {
+    const auto it = session.settings.symbols.names.find(address);
+    return it == session.settings.symbols.names.end() ? "" : it->second;
+}
+
+std::string listing_line(const Session& session, int address) {
+    const uint16_t word = word_at(address);
+    const AddressNamer namer = [&session](int target) {
+        const std::string name = symbol_at(session, target);
+        return name.empty() ? address_text(target) : name;
+    };
+    return hex(address & 0xFFFF, "%03X") + "  " + hex(word, "%04X") + "  " + instruction_text(word, namer);
+}
+
+// --- Commands ---
+
+namespace {
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// "step 12, pc 0x20C loop: ADD V1, 0x01": where the run stands.
+std::string position(const Session& s) {
+    std::string name = symbol_at(s, machine.pc);
+    if (!name.empty()) name = " " + name;
+    const AddressNamer namer = [&s](int target) {
+        const std::string n = symbol_at(s, target);
+        return n.empty() ? address_text(target) : n;
+    };
+    return "step " + std::to_string(s.runner.step) + ", pc " + hex(machine.pc, "0x%03X") + name + ": " +
+           instruction_text(word_at(machine.pc), namer) + "\n";
+}
+
+Answer refuse(const std::string& why) { return {why + "\n", true, false}; }
+
+// An address: a number up to 0xFFF or a name.
+bool read_address(const Session& s, const std::string& text, int& address, std::string& error) {
+    uint64_t value = 0;
+    if (parse_unsigned(text, 0xFFF, value)) {
+        address = static_cast<int>(value);
+        return true;
+    }
+    const auto it = s.settings.symbols.addresses.find(text);
+    if (it != s.settings.symbols.addresses.end()) {
+        address = it->second;
+        return true;
+    }
+    error = "'" + text + "' is neither an address up to 0xFFF nor a known label";
+    return false;
+}
+
+bool read_count(const std::string& text, uint64_t& value, const std::string& what, std::string& error) {
+    if (parse_unsigned(text, UINT64_MAX / 4, value) && value > 0) return true;
+    error = what + " wants a number from 1, not '" + text + "'";
+    return false;
+}
+
+// V0-VF, I, DT or [ADDR]: what watch takes and delete finds.
+bool read_watch(const Session& s, const std::string& text, Watch& watch, std::string& error) {
+    const std::string name = lower(text);
+    watch = Watch{text, nullptr, nullptr, 0};
+    if (name.size() == 2 && name[0] == 'v' && std::isxdigit(static_cast<unsigned char>(name[1]))) {
+        watch.name = "V" + std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name[1]))));
+        watch.byte = &machine.V[std::stoi(name.substr(1), nullptr, 16)];
+    } else if (name == "i") {
+        watch.name = "I";
+        watch.wide = &machine.I;
+    } else if (name == "dt") {
+        watch.name = "DT";
+        watch.byte = &machine.delayTimer;
+    } else if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
+        int address = 0;
+        if (!read_address(s, text.substr(1, text.size() - 2), address, error)) return false;
+        watch.name = "[" + address_text(address) + "]";
+        watch.byte = &machine.memory[address];
+    } else {
+        error = "watch takes V0-VF, I, DT or [ADDR], not '" + text + "'";
+        return false;
+    }
+    return true;
+}
+
+Answer moved(Session& s, const Stop& stop) {
+    std::string why;
+    switch (stop.kind) {
+    case StopKind::DONE: case StopKind::RETURNED: break;
+    case StopKind::BREAKPOINT: why = "breakpoint\n"; break;
+    case StopKind::WATCH: why = "watch " + stop.watch + "\n"; break;
+    case StopKind::STILL: why = describe_stop(stop.still, s.settings.run) + "\n"; break;
+    case StopKind::INTERRUPTED: why = "interrupted\n"; break;
+    }
+    return {why + position(s), false, false};
+}
+
+Answer step_over(Session& s) {
+    const uint16_t word = word_at(machine.pc);
+    if (word >> 12 != 0x2 || machine.sp >= STACK_DEPTH) return moved(s, run<true, false>(s, 1, false, 0));
+    return moved(s, run<true, true>(s, DEFAULT_STEP_LIMIT, true, machine.sp));
+}
+
+Answer continue_run(Session& s, uint64_t limit) {
+    const uint64_t start = s.runner.step;
+    Stop stop = run<true, false>(s, limit, true, 0);
+    Answer answer = moved(s, stop);
+    if (stop.kind == StopKind::DONE && s.runner.step - start == DEFAULT_STEP_LIMIT)
+        answer.text = "limit: " + std::to_string(DEFAULT_STEP_LIMIT) + " steps without a stop\n" + answer.text;
+    return answer;
+}
+
+Answer print(const Session& s, const std::string& text) {
+    const std::string name = lower(text);
+    const auto byte = [](const std::string& what, int value) {
+        return what + " = " + hex(value, "0x%02X") + " (" + std::to_string(value) + ")\n";
+    };
+    const auto address = [&s](const std::string& what, int value) {
+        const std::string label = symbol_at(s, value);
+        return what + " = " + hex(value, "0x%03X") + (label.empty() ? "" : " " + label) + "\n";
+    };
+    if (name.size() == 2 && name[0] == 'v' && std::isxdigit(static_cast<unsigned char>(name[1])))
+        return {byte("V" + std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name[1])))),
+                     machine.V[std::stoi(name.substr(1), nullptr, 16)])};
+    if (name == "i") return {address("I", machine.I)};
+    if (name == "pc") return {address("PC", machine.pc)};
+    if (name == "sp") return {"SP = " + std::to_string(machine.sp) + "\n"};
+    if (name == "dt") return {byte("DT", machine.delayTimer)};
+    if (name == "st") return {byte("ST", machine.soundTimer)};
+    if (name == "[i]") return {byte("[I] = [" + address_text(machine.I & 0xFFF) + "]", memory_at(machine, machine.I))};
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
+        int at = 0;
+        std::string error;
+        if (!read_address(s, text.substr(1, text.size() - 2), at, error)) return refuse(error);
+        return {byte("[" + address_text(at) + "]", machine.memory[at])};
+    }
+    const auto it = s.settings.symbols.addresses.find(text);
+    if (it != s.settings.symbols.addresses.end()) return {text + " = " + address_text(it->second) + "\n"};
+    return refuse("print takes V0-VF, I, PC, SP, DT, ST, [ADDR], [I] or a label, not '" + text + "'");
+}
+
+const char* const HELP =
+    "step [N] (s)      run N instructions (1), stopping early at a breakpoint or watch\n"
+    "next (n)          one instruction, a call with all it calls\n"
+    "continue (c)      run to a breakpoint, a watch, a park, a stall or a wait for a key\n"
+    "back [N]          go back N steps (1), exactly\n"
+    "break [ADDR] (b)  stop before the instruction at ADDR or a label; alone, list them\n"
+    "delete [WHAT] (d) remove the breakpoint at ADDR or the watch WHAT; alone, all\n"
+    "watch [WHAT] (w)  stop after a step that changes VX, I, DT or [ADDR]; alone, list them\n"
+    "key K [STEPS] (k) hold keypad key K (0-F) for STEPS steps (1) from the next step\n"
+    "poke ADDR BYTE    set a byte of memory\n"
+    "print WHAT (p)    VX, I, PC, SP, DT, ST, [ADDR], [I] or a label\n"
+    "screen            the display as 32 lines of '#' and '.'\n"
+    "state             the trace line of the next step\n"
+    "quit (q)\n";
+
+}  // namespace
+
+Answer continue_for(Session& session, uint64_t maxSteps) { return continue_run(session, maxSteps); }
+
+Answer run_command(Session& s, const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    if (words.empty()) return {};
+    std::string command = lower(words[0]);
+    static const std::map<std::string, std::string> SHORT = {
+        {"s", "step"}, {"n", "next"}, {"c", "continue"}, {"b", "break"}, {"d", "delete"},
+        {"w", "watch"}, {"k", "key"}, {"p", "print"}, {"q", "quit"}};
+    if (const auto it = SHORT.find(command); it != SHORT.end()) command = it->second;
+    const size_t args = words.size() - 1;
+    static const std::map<std::string, std::pair<size_t, size_t>> ARGUMENTS = {
+        {"step", {0, 1}}, {"next", {0, 0}}, {"continue", {0, 0}}, {"back", {0, 1}}, {"break", {0, 1}},
+        {"delete", {0, 1}}, {"watch", {0, 1}}, {"key", {1, 2}}, {"poke", {2, 2}}, {"print", {1, 1}},
+        {"screen", {0, 0}}, {"state", {0, 0}}, {"quit", {0, 0}}, {"help", {0, 0}}};
+    const auto known = ARGUMENTS.find(command);
+    if (known == ARGUMENTS.end()) return refuse("unknown command '" + words[0] + "' (help lists them)");
+    if (args < known->second.first || args > known->second.second) {
+        const size_t most = known->second.second;
+        return refuse(command + " takes " +
+                      (most == 0 ? std::string("nothing")
+                                 : known->second.first == most ? std::to_string(most) + (most == 1 ? " argument" : " arguments")
+                                                               : "at most " + std::to_string(most) + " argument"));
+    }
+    const std::string arg = args > 0 ? words[1] : "";
+    std::string error;
+    uint64_t count = 1;
+
+    if (command == "quit") return {"", false, true};
+    if (command == "help") return {HELP};
+    if (command == "state") return {trace_line(s.runner.step + 1)};
+    if (command == "screen") return {screen_text()};
+    if (command == "print") return print(s, arg);
+    if (command == "step") {
+        if (args && !read_count(arg, count, "step", error)) return refuse(error);
+        return moved(s, run<true, false>(s, count, false, 0));
+    }
+    if (command == "next") return step_over(s);
+    if (command == "continue") return continue_run(s, DEFAULT_STEP_LIMIT);
+    if (command == "back") {
+        if (args && !read_count(arg, count, "back", error)) return refuse(error);
+        if (s.runner.step == 0) return refuse("back: the run is at its start");
+        go_back_to(s, s.runner.step > count ? s.runner.step - count : 0);
+        return {position(s)};
+    }
+    if (command == "break" || (command == "delete" && args == 0)) {
+        if (command == "delete") {
+            s.breakBits.assign(s.breakBits.size(), 0);
+            s.breakpoints.clear();
+            s.watches.clear();
+            return {"no breakpoints, no watches\n"};
+        }
+        if (!args) {
+            std::string text;
+            for (int at : s.breakpoints) {
+                const std::string name = symbol_at(s, at);
+                text += "break " + address_text(at) + (name.empty() ? "" : " " + name) + "\n";
+            }
+            return {text.empty() ? "no breakpoints\n" : text};
+        }
+        int at = 0;
+        if (!read_address(s, arg, at, error)) return refuse(error);
+        if (std::find(s.breakpoints.begin(), s.breakpoints.end(), at) != s.breakpoints.end())
+            return refuse("a breakpoint is already set at " + address_text(at));
+        s.breakpoints.insert(std::upper_bound(s.breakpoints.begin(), s.breakpoints.end(), at), at);
+        s.breakBits[size_t(at >> 3)] = static_cast<uint8_t>(s.breakBits[size_t(at >> 3)] | 1 << (at & 7));
+        return {"break " + address_text(at) + "\n"};
+    }
+    if (command == "delete") {
+        Watch watch;
+        std::string ignored;
+        if (read_watch(s, arg, watch, ignored)) {
+            for (auto it = s.watches.begin(); it != s.watches.end(); ++it) {
+                if (it->byte != watch.byte || it->wide != watch.wide) continue;
+                s.watches.erase(it);
+                return {"deleted watch " + watch.name + "\n"};
+            }
+            return refuse("no watch on " + watch.name);
+        }
+        int at = 0;
+        if (!read_address(s, arg, at, error)) return refuse(error);
+        const auto it = std::find(s.breakpoints.begin(), s.breakpoints.end(), at);
+        if (it == s.breakpoints.end()) return refuse("no breakpoint at " + address_text(at));
+        s.breakpoints.erase(it);
+        s.breakBits[size_t(at >> 3)] = static_cast<uint8_t>(s.breakBits[size_t(at >> 3)] & ~(1 << (at & 7)));
+        return {"deleted break " + address_text(at) + "\n"};
+    }
+    if (command == "watch") {
+        if (!args) {
+            std::string text;
+            for (const Watch& w : s.watches) text += "watch " + w.name + "\n";
+            return {text.empty() ? "no watches\n" : text};
+        }
+        Watch watch;
+        if (!read_watch(s, arg, watch, error)) return refuse(error);
+        for (const Watch& w : s.watches) {
+            if (w.byte == watch.byte && w.wide == watch.wide) return refuse("a watch is already set on " + watch.name);
+        }
+        s.watches.push_back(watch);
+        refresh_watches(s);
+        return {"watch " + watch.name + "\n"};
+    }
+    if (command == "key") {
+        const int key = arg.size() == 1 && std::isxdigit(static_cast<unsigned char>(arg[0]))
+                            ? std::stoi(arg, nullptr, 16) : -1;
+        if (key < 0) return refuse("key wants a keypad key 0-F, not '" + arg + "'");
+        if (args == 2 && !read_count(words[2], count, "key", error)) return refuse(error);
+        // Down in the poll of the next step, up STEPS steps later; after the
+        // script's events of those steps, so that FX0A takes this key.
+        std::vector<KeyEvent>& keys = s.settings.run.keys;
+        const uint64_t down = s.runner.step + 1;
+        for (const KeyEvent& event : {KeyEvent{down, key, true}, KeyEvent{down + count, key, false}}) {
+            keys.insert(std::upper_bound(keys.begin(), keys.end(), event.step,
+                                         [](uint64_t step, const KeyEvent& e) { return step < e.step; }),
+                        event);
+        }
+        return {"key " + hex(key, "%X") + " down at step " + std::to_string(down) + ", up at step " +
+                std::to_string(down + count) + "\n"};
+    }
+    // poke
+    int at = 0;
+    uint64_t value = 0;
+    if (!read_address(s, arg, at, error)) return refuse(error);
+    if (!parse_unsigned(words[2], 0xFF, value)) return refuse("poke wants a byte up to 0xFF, not '" + words[2] + "'");
+    const Poke poke{s.runner.step, at, static_cast<uint8_t>(value)};
+    s.pokes.insert(s.pokes.begin() + static_cast<std::ptrdiff_t>(s.nextPoke), poke);
+    ++s.nextPoke;
+    machine.memory[at] = poke.byte;
+    // The snapshot of this very step, if there is one, holds its pokes.
+    if (s.snapshots.back().runner.step == s.runner.step) s.snapshots.back().machine.memory[at] = poke.byte;
+    set_next_event(s);
+    refresh_watches(s);
+    return {"[" + address_text(at) + "] = " + hex(poke.byte, "0x%02X") + "\n"};
+}
