@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "chip8asm.h"
+#include "assembler.h"
 #include "delay_timer.h"
 #include "execute.h"
 #include "keypad.h"

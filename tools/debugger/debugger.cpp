@@ -125,10 +125,8 @@ Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
     while (s.runner.step < last) {
         const uint64_t chunkEnd = std::min(last, s.runner.step + CHUNK);
         while (s.runner.step < chunkEnd) {
-            const uint16_t pc = machine.pc;
-            const int32_t sp = machine.sp;
-            s.randCalls += (memory_at(machine, pc) & 0xF0) == 0xC0;  // CXNN: one std::rand()
-            runner_step(s.runner, s.settings.run);
+            s.randCalls += (memory_at(machine, machine.pc) & 0xF0) == 0xC0;  // CXNN: one std::rand()
+            const StepEnd end = run_step(s.runner, s.settings.run);
             if (s.runner.step == s.nextEvent) handle_events(s);
             if (!CHECKS) continue;
             if (breakBits[machine.pc >> 3] >> (machine.pc & 7) & 1) return {StopKind::BREAKPOINT, {}, ""};
@@ -142,15 +140,11 @@ Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
                 return stop;
             }
             if (OVER && machine.sp <= returnSp) return {StopKind::RETURNED, {}, ""};
-            if (!stopWhenStill || machine.pc != pc || machine.sp != sp) continue;
-            // Neither pc nor the stack moved: parked, stalled or waiting, by
-            // the runner's rule.
-            const uint16_t word = word_at(pc);
-            StopReason reason = StopReason::WAITING;
-            if (word >> 12 == 0x1 || word >> 12 == 0xB) reason = StopReason::PARKED;
-            else if ((word & 0xF0FF) != 0xF00A) reason = StopReason::STALLED;
-            else if (s.runner.nextKey < s.settings.run.keys.size()) continue;
-            return {StopKind::STILL, {reason, s.runner.step, pc, word}, ""};
+            if (!stopWhenStill || end == StepEnd::RAN) continue;
+            const StopReason reason = end == StepEnd::PARKED    ? StopReason::PARKED
+                                      : end == StepEnd::WAITING ? StopReason::WAITING
+                                                                : StopReason::STALLED;
+            return {StopKind::STILL, stop_result(reason, s.runner.step), ""};
         }
         if (s.interrupt && *s.interrupt) return {StopKind::INTERRUPTED, {}, ""};
     }
@@ -187,7 +181,7 @@ void go_back_to(Session& s, uint64_t target) {
 void start_session(Session& session, const DebugSettings& settings) {
     session.settings = settings;
     std::srand(settings.seed);
-    session.runner = start_runner(session.settings.run);
+    session.runner = start_run(session.settings.run);
     session.snapshots.clear();
     session.snapshots.reserve(MAX_SNAPSHOTS);
     take_snapshot(session);

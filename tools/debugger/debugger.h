@@ -13,7 +13,6 @@
 #include "keypad.h"
 #include "machine.h"
 #include "runner.h"
-#include "runner_shim.h"
 
 // Names for addresses, both ways: the author's labels from a symbols file,
 // or the disassembler's.

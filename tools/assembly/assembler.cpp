@@ -1,4 +1,4 @@
-// chip8asm: a small two-pass assembler for CHIP-8 programs, so that the ROMs
+// The assembler: a small two-pass assembler for CHIP-8 programs, so that the ROMs
 // this project ships are readable source rather than byte dumps.
 //
 // Source language, one statement per line, case-insensitive except symbols:
@@ -21,7 +21,7 @@
 //
 // A program longer than the 3584 bytes from 0x200 to 0xFFF is assembled
 // whole, with a warning: the machine loads only its first 3584 bytes.
-#include "chip8asm.h"
+#include "assembler.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "delay_timer.h"
-#include "execute.h"
 #include "instructions.h"
 #include "keypad.h"
 #include "machine.h"
@@ -86,28 +84,6 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, st
 
 namespace {
 
-// The window's clock in whole milliseconds, as SDL_GetTicks reads it, on a
-// machine whose frames take exactly 1/fps second: at step n it reads
-// floor(n * 1000 / fps), kept without a division a step.
-struct SimulatedClock {
-    uint32_t fps;
-    uint32_t whole, part;     // 1000 / fps and 1000 % fps
-    uint32_t ms = 0, rest = 0;
-
-    explicit SimulatedClock(uint32_t framesPerSecond)
-        : fps(framesPerSecond), whole(1000 / framesPerSecond), part(1000 % framesPerSecond) {}
-
-    uint32_t advance() {
-        ms += whole;
-        rest += part;
-        if (rest >= fps) {
-            rest -= fps;
-            ms++;
-        }
-        return ms;
-    }
-};
-
 uint16_t word_at(uint16_t pc) {
     return static_cast<uint16_t>(memory_at(machine, pc) << 8 | memory_at(machine, pc + 1));
 }
@@ -117,50 +93,36 @@ bool is_key_wait(uint16_t word) { return (word & 0xF0FF) == 0xF00A; }
 
 }  // namespace
 
-RunResult run_steps(const RunSettings& settings) {
-    SimulatedClock clock(settings.fps);
-    uint32_t lastCount = 0;  // as the window's lastDelayTick starts
-    // Read once: the loop is the runner's whole cost over the executor.
-    const KeyEvent* nextKey = settings.keys.data();
-    const KeyEvent* const endKeys = nextKey + settings.keys.size();
-    std::FILE* const trace = settings.trace;
-    const bool fixedSteps = settings.cycles != 0;
-    const uint64_t steps = fixedSteps ? settings.cycles : settings.limit;
-    bool flagSet = false;    // the last poll set a new-event flag
-    RunResult result{fixedSteps ? StopReason::CYCLES : StopReason::LIMIT, 0, 0, 0};
-    uint64_t step = 1;
-    for (; step <= steps; ++step) {
-        // The poll, by the window's rule: held flags follow every event;
-        // only the last event's new-event flag is set, for this step alone.
-        // A step with no event after a poll that set no flag would change
-        // nothing, and most steps are such steps: they skip the poll's end.
-        PollMarker marker;
-        for (; nextKey != endKeys && nextKey->step <= step; ++nextKey) {
-            take_key_event(marker, KEYPAD_FIRST_SLOT + nextKey->key, nextKey->down);
-        }
-        if (marker.key || flagSet) {
-            end_poll(marker);
-            flagSet = marker.key != nullptr;
-        }
+RunnerState start_run(const RunSettings& settings) {
+    RunnerState state;
+    state.clock.fps = settings.fps;
+    state.clock.whole = 1000 / settings.fps;
+    state.clock.part = 1000 % settings.fps;
+    return state;
+}
 
-        const uint16_t pc = machine.pc;
-        const int32_t sp = machine.sp;
-        if (trace) std::fputs(trace_line(step).c_str(), trace);
-        execute_instruction();
-        const uint32_t now = clock.advance();
-        if (step_delay_timer(now, lastCount)) lastCount = now;
-
-        if (fixedSteps || machine.pc != pc || machine.sp != sp) continue;
-        // Neither pc nor the stack moved (a call to itself does move the
-        // stack): the machine is parked, stalled or waiting.
-        const uint16_t word = word_at(pc);
-        if (is_jump(word)) result.reason = StopReason::PARKED;
-        else if (!is_key_wait(word)) result.reason = StopReason::STALLED;
-        else if (nextKey == endKeys) result.reason = StopReason::WAITING;
-        else continue;
-        return {result.reason, step, pc, word};
+void poll_key_script(RunnerState& state, const RunSettings& settings) {
+    PollMarker marker;
+    for (; state.nextKey < settings.keys.size() && settings.keys[state.nextKey].step <= state.step;
+         ++state.nextKey) {
+        const KeyEvent& event = settings.keys[state.nextKey];
+        take_key_event(marker, KEYPAD_FIRST_SLOT + event.key, event.down);
     }
-    return {result.reason, step - 1, machine.pc, word_at(machine.pc)};
+    end_poll(marker);
+    state.flagSet = marker.key != nullptr;
+}
+
+void write_trace_line(uint64_t step, std::FILE* trace) { std::fputs(trace_line(step).c_str(), trace); }
+
+StepEnd classify_stop(const RunnerState& state, const RunSettings& settings) {
+    const uint16_t word = word_at(machine.pc);
+    if (is_jump(word)) return StepEnd::PARKED;
+    if (!is_key_wait(word)) return StepEnd::STALLED;
+    return state.nextKey == settings.keys.size() ? StepEnd::WAITING : StepEnd::RAN;
+}
+
+RunResult stop_result(StopReason reason, uint64_t steps) {
+    return {reason, steps, machine.pc, word_at(machine.pc)};
 }
 
 namespace {

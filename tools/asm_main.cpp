@@ -1,8 +1,8 @@
-// vostrelina-asm SOURCE OUTPUT (built as chip8asm too, the name the build
-// uses): assembles SOURCE into the binary image OUTPUT. Errors and warnings
+// vostrelina-asm SOURCE OUTPUT: assembles SOURCE into the binary image
+// OUTPUT (the build assembles the ROMs it ships with it). Errors and warnings
 // are printed as "SOURCE:LINE: message", one a line; on any error no output
 // is written and the exit code is 1. A usage error exits with 2.
-#include "chip8asm.h"
+#include "assembler.h"
 
 #include <cstdio>
 #include <cstring>
