@@ -66,6 +66,19 @@ std::string symbols_text(const std::map<std::string, int>& labels) {
 
 // --- Snapshots and replay ---
 
+// The random numbers' count. The debugger is linked with std::rand wrapped
+// (-Wl,--wrap=rand, see CMakeLists.txt): the executor's CXNN calls land
+// here, so that counting costs the other steps nothing.
+namespace {
+uint64_t randomDraws = 0;
+}  // namespace
+
+extern "C" int __real_rand();
+extern "C" int __wrap_rand() {
+    ++randomDraws;
+    return __real_rand();
+}
+
 namespace {
 
 uint16_t word_at(int address) {
@@ -87,7 +100,7 @@ void take_snapshot(Session& s) {
         }
         s.snapshots.resize(kept);
     }
-    s.snapshots.push_back({machine, input, s.runner, s.randCalls});
+    s.snapshots.push_back({machine, input, s.runner, randomDraws});
     s.nextSnapshot = s.runner.step - s.runner.step % s.snapshotInterval + s.snapshotInterval;
 }
 
@@ -114,41 +127,109 @@ struct Stop {
 
 constexpr uint64_t CHUNK = 1 << 20;  // steps between looks at the interrupt flag
 
+// Why the step just run stops the loop, if it does: off the fast path.
+Stop why_stop(Session& s, const RunnerState& runner, StepEnd end, bool stopWhenStill, bool returned) {
+    Stop stop;
+    if (s.breakAt[machine.pc]) {
+        stop.kind = StopKind::BREAKPOINT;
+        return stop;
+    }
+    for (Watch& w : s.watches) {
+        const uint16_t now = w.wide ? *w.wide : *w.byte;
+        if (now == w.last) continue;
+        const char* format = w.wide ? "0x%04X" : "0x%02X";
+        stop.watch = w.name + " " + hex(w.last, format) + " -> " + hex(now, format);
+        stop.kind = StopKind::WATCH;
+        return stop;
+    }
+    if (returned) {
+        stop.kind = StopKind::RETURNED;
+    } else if (stopWhenStill && end != StepEnd::RAN) {
+        const StopReason reason = end == StepEnd::PARKED    ? StopReason::PARKED
+                                  : end == StepEnd::WAITING ? StopReason::WAITING
+                                                            : StopReason::STALLED;
+        stop.kind = StopKind::STILL;
+        stop.still = stop_result(reason, runner.step);
+    }
+    return stop;
+}
+constexpr int MAX_PROBES = 32;       // watched bytes the loop compares itself; the rest, after
+
 // The one loop of every command that moves forward: replays (no checks),
 // step and continue (breakpoints and watches), next (those and the return).
-// Each step is the runner's own; the loop adds the random numbers' count,
-// pokes, snapshots and the checks.
-template <bool CHECKS, bool OVER>
+// Each step is the runner's own; the loop adds the random numbers' count and
+// the checks, and between stretches of steps the pokes and snapshots due.
+// What a step changes is kept in locals, which the executor's calls cannot
+// reach, and written back between stretches: the checks must cost little
+// beside the step (continue runs at 0.9 times the runner's speed or more).
+//
+// PROBES is the number of watched bytes when it is known at compile time (a
+// loop over a fixed few costs less), or -1.
+template <bool CHECKS, bool OVER, int PROBES>
 Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
     const uint64_t last = s.runner.step + steps;
-    const uint8_t* const breakBits = s.breakBits.data();
-    while (s.runner.step < last) {
-        const uint64_t chunkEnd = std::min(last, s.runner.step + CHUNK);
-        while (s.runner.step < chunkEnd) {
-            s.randCalls += (memory_at(machine, machine.pc) & 0xF0) == 0xC0;  // CXNN: one std::rand()
-            const StepEnd end = run_step(s.runner, s.settings.run);
-            if (s.runner.step == s.nextEvent) handle_events(s);
-            if (!CHECKS) continue;
-            if (breakBits[machine.pc >> 3] >> (machine.pc & 7) & 1) return {StopKind::BREAKPOINT, {}, ""};
-            for (Watch& w : s.watches) {
-                const uint16_t now = w.wide ? *w.wide : *w.byte;
-                if (now == w.last) continue;
-                const char* format = w.wide ? "0x%04X" : "0x%02X";
-                Stop stop{StopKind::WATCH, {}, w.name + " " + hex(w.last, format) + " -> " + hex(now, format)};
-                w.last = now;
-                refresh_watches(s);
-                return stop;
-            }
-            if (OVER && machine.sp <= returnSp) return {StopKind::RETURNED, {}, ""};
-            if (!stopWhenStill || end == StepEnd::RAN) continue;
-            const StopReason reason = end == StepEnd::PARKED    ? StopReason::PARKED
-                                      : end == StepEnd::WAITING ? StopReason::WAITING
-                                                                : StopReason::STALLED;
-            return {StopKind::STILL, stop_result(reason, s.runner.step), ""};
+    const uint8_t* const breakAt = s.breakAt.data();
+    const RunSettings& settings = s.settings.run;
+    // The watched bytes (I is two), with their values now.
+    const uint8_t* probe[MAX_PROBES];
+    uint8_t before[MAX_PROBES];
+    int probes = 0;
+    for (const Watch& w : s.watches) {
+        const uint8_t* bytes = w.wide ? reinterpret_cast<const uint8_t*>(w.wide) : w.byte;
+        for (int i = 0; i < (w.wide ? 2 : 1) && probes < MAX_PROBES; ++i, ++probes) {
+            probe[probes] = bytes + i;
+            before[probes] = bytes[i];
         }
-        if (s.interrupt && *s.interrupt) return {StopKind::INTERRUPTED, {}, ""};
     }
-    return {};
+    const bool moreWatches = probes == MAX_PROBES;
+    if (PROBES >= 0) probes = PROBES;
+    RunnerState runner = s.runner;
+    Stop stop;
+    uint64_t checked = 0;
+    while (runner.step < last && stop.kind == StopKind::DONE) {
+        const uint64_t bound = std::min(last, s.nextEvent);
+        while (runner.step < bound) {
+            const StepEnd end = run_step(runner, settings);
+            if (!CHECKS) continue;
+            // One test for all that can stop here, then which it was.
+            bool stopping = breakAt[machine.pc] | moreWatches | (stopWhenStill & (end != StepEnd::RAN));
+            for (int i = 0; i < (PROBES >= 0 ? PROBES : probes); ++i) stopping |= *probe[i] != before[i];
+            if (OVER) stopping |= machine.sp <= returnSp;
+            if (!stopping) continue;
+            stop = why_stop(s, runner, end, stopWhenStill, OVER && machine.sp <= returnSp);
+            if (stop.kind != StopKind::DONE) break;
+        }
+        s.runner = runner;
+        if (runner.step == s.nextEvent) {
+            handle_events(s);
+            // A poke is no change made by a step.
+            for (int i = 0; i < probes; ++i) before[i] = *probe[i];
+            refresh_watches(s);
+        }
+        if (runner.step - checked >= CHUNK) {
+            checked = runner.step;
+            if (s.interrupt && *s.interrupt && stop.kind == StopKind::DONE) stop.kind = StopKind::INTERRUPTED;
+        }
+    }
+    if (stop.kind == StopKind::WATCH) refresh_watches(s);
+    return stop;
+}
+
+void replay(Session& s, uint64_t steps) { run<false, false, 0>(s, steps, false, 0); }
+
+// The checked loop for the number of bytes the watches hold.
+template <bool OVER>
+Stop run_checked(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
+    size_t bytes = 0;
+    for (const Watch& w : s.watches) bytes += w.wide ? 2 : 1;
+    switch (bytes) {
+    case 0: return run<true, OVER, 0>(s, steps, stopWhenStill, returnSp);
+    case 1: return run<true, OVER, 1>(s, steps, stopWhenStill, returnSp);
+    case 2: return run<true, OVER, 2>(s, steps, stopWhenStill, returnSp);
+    case 3: return run<true, OVER, 3>(s, steps, stopWhenStill, returnSp);
+    case 4: return run<true, OVER, 4>(s, steps, stopWhenStill, returnSp);
+    default: return run<true, OVER, -1>(s, steps, stopWhenStill, returnSp);
+    }
 }
 
 // Puts the run back at step target (at most the current step): the last
@@ -161,18 +242,18 @@ void go_back_to(Session& s, uint64_t target) {
     machine = from.machine;
     input = from.input;
     s.runner = from.runner;
-    if (from.randCalls != s.randCalls) {
+    if (from.randCalls != randomDraws) {
         // std::rand's state cannot be read: seed it again and draw as many.
         std::srand(s.settings.seed);
-        for (uint64_t i = 0; i < from.randCalls; ++i) std::rand();
-        s.randCalls = from.randCalls;
+        for (uint64_t i = 0; i < from.randCalls; ++i) __real_rand();
+        randomDraws = from.randCalls;
     }
     s.nextPoke = size_t(std::upper_bound(s.pokes.begin(), s.pokes.end(), s.runner.step,
                                          [](uint64_t step, const Poke& p) { return step < p.step; }) -
                         s.pokes.begin());
     s.nextSnapshot = s.runner.step - s.runner.step % s.snapshotInterval + s.snapshotInterval;
     set_next_event(s);
-    run<false, false>(s, target - s.runner.step, false, 0);
+    replay(s, target - s.runner.step);
     refresh_watches(s);
 }
 
@@ -181,14 +262,16 @@ void go_back_to(Session& s, uint64_t target) {
 void start_session(Session& session, const DebugSettings& settings) {
     session.settings = settings;
     std::srand(settings.seed);
+    randomDraws = 0;
     session.runner = start_run(session.settings.run);
     session.snapshots.clear();
+    // Once for all: a vector growing by copies would stall a continue.
     session.snapshots.reserve(MAX_SNAPSHOTS);
     take_snapshot(session);
     set_next_event(session);
 }
 
-size_t snapshot_bytes(const Session& session) { return session.snapshots.capacity() * sizeof(Snapshot); }
+size_t snapshot_bytes(const Session& session) { return session.snapshots.size() * sizeof(Snapshot); }
 
 std::string symbol_at(const Session& session, int address) {
     const auto it = session.settings.symbols.names.find(address);
@@ -288,13 +371,13 @@ Answer moved(Session& s, const Stop& stop) {
 
 Answer step_over(Session& s) {
     const uint16_t word = word_at(machine.pc);
-    if (word >> 12 != 0x2 || machine.sp >= STACK_DEPTH) return moved(s, run<true, false>(s, 1, false, 0));
-    return moved(s, run<true, true>(s, DEFAULT_STEP_LIMIT, true, machine.sp));
+    if (word >> 12 != 0x2 || machine.sp >= STACK_DEPTH) return moved(s, run_checked<false>(s, 1, false, 0));
+    return moved(s, run_checked<true>(s, DEFAULT_STEP_LIMIT, true, machine.sp));
 }
 
 Answer continue_run(Session& s, uint64_t limit) {
     const uint64_t start = s.runner.step;
-    Stop stop = run<true, false>(s, limit, true, 0);
+    Stop stop = run_checked<false>(s, limit, true, 0);
     Answer answer = moved(s, stop);
     if (stop.kind == StopKind::DONE && s.runner.step - start == DEFAULT_STEP_LIMIT)
         answer.text = "limit: " + std::to_string(DEFAULT_STEP_LIMIT) + " steps without a stop\n" + answer.text;
@@ -384,7 +467,7 @@ Answer run_command(Session& s, const std::string& line) {
     if (command == "print") return print(s, arg);
     if (command == "step") {
         if (args && !read_count(arg, count, "step", error)) return refuse(error);
-        return moved(s, run<true, false>(s, count, false, 0));
+        return moved(s, run_checked<false>(s, count, false, 0));
     }
     if (command == "next") return step_over(s);
     if (command == "continue") return continue_run(s, DEFAULT_STEP_LIMIT);
@@ -396,7 +479,7 @@ Answer run_command(Session& s, const std::string& line) {
     }
     if (command == "break" || (command == "delete" && args == 0)) {
         if (command == "delete") {
-            s.breakBits.assign(s.breakBits.size(), 0);
+            s.breakAt.assign(s.breakAt.size(), 0);
             s.breakpoints.clear();
             s.watches.clear();
             return {"no breakpoints, no watches\n"};
@@ -414,7 +497,7 @@ Answer run_command(Session& s, const std::string& line) {
         if (std::find(s.breakpoints.begin(), s.breakpoints.end(), at) != s.breakpoints.end())
             return refuse("a breakpoint is already set at " + address_text(at));
         s.breakpoints.insert(std::upper_bound(s.breakpoints.begin(), s.breakpoints.end(), at), at);
-        s.breakBits[size_t(at >> 3)] = static_cast<uint8_t>(s.breakBits[size_t(at >> 3)] | 1 << (at & 7));
+        s.breakAt[size_t(at)] = 1;
         return {"break " + address_text(at) + "\n"};
     }
     if (command == "delete") {
@@ -433,7 +516,7 @@ Answer run_command(Session& s, const std::string& line) {
         const auto it = std::find(s.breakpoints.begin(), s.breakpoints.end(), at);
         if (it == s.breakpoints.end()) return refuse("no breakpoint at " + address_text(at));
         s.breakpoints.erase(it);
-        s.breakBits[size_t(at >> 3)] = static_cast<uint8_t>(s.breakBits[size_t(at >> 3)] & ~(1 << (at & 7)));
+        s.breakAt[size_t(at)] = 0;
         return {"deleted break " + address_text(at) + "\n"};
     }
     if (command == "watch") {

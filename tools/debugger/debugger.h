@@ -53,11 +53,11 @@ struct Watch {
     uint16_t last;         // the value after the last step
 };
 
-constexpr int BREAK_BITS = 1 << 16;  // every value pc can take
 // Snapshots are taken every SNAPSHOT_INTERVAL steps at first; when there are
 // MAX_SNAPSHOTS of them, every second one goes and the interval doubles, so
-// that memory stays bounded however long the run.
-constexpr uint64_t SNAPSHOT_INTERVAL = 1024;
+// that memory stays bounded however long the run (4096 snapshots of 6.7 KB:
+// 27 MiB). A back replays at most an interval's steps: 4096 take some 30 us.
+constexpr uint64_t SNAPSHOT_INTERVAL = 16384;
 constexpr size_t MAX_SNAPSHOTS = 4096;
 
 struct DebugSettings {
@@ -69,14 +69,15 @@ struct DebugSettings {
 struct Session {
     DebugSettings settings;   // run.keys grows with the key command
     RunnerState runner;
-    uint64_t randCalls = 0;
     std::vector<Poke> pokes;  // in step order
     size_t nextPoke = 0;      // the first poke after the current step
     uint64_t nextSnapshot = 0;  // the step at which the next snapshot is due
     uint64_t nextEvent = 0;     // the sooner of that and the next poke's step
     std::vector<Snapshot> snapshots;  // in step order; the first is the start
     uint64_t snapshotInterval = SNAPSHOT_INTERVAL;
-    std::vector<uint8_t> breakBits = std::vector<uint8_t>(BREAK_BITS / 8);
+    // A flag for every value pc can take: a breakpoint costs a step one look,
+    // never a search.
+    std::vector<uint8_t> breakAt = std::vector<uint8_t>(1 << 16);
     std::vector<int> breakpoints;     // the same addresses, in order, for listing
     std::vector<Watch> watches;
     // Set from a signal handler: a running continue stops at the next check.
@@ -105,7 +106,7 @@ std::string symbol_at(const Session& session, int address);
 // The instruction at address as the listing writes it, with names.
 std::string listing_line(const Session& session, int address);
 
-// The bytes of the snapshots, for the figure the man page gives.
+// The bytes the snapshots take now.
 size_t snapshot_bytes(const Session& session);
 
 // Runs at most maxSteps steps as continue does, stopping at breakpoints and
