@@ -16,10 +16,7 @@
 
 namespace {
 
-constexpr const char* PROGRAM = "vostrelina-dbg";
-constexpr int EXIT_REFUSED = 1;
-constexpr int EXIT_USAGE = 2;
-constexpr size_t MAX_TEXT_FILE = 1 << 20;
+constexpr size_t MAX_SYMBOLS_FILE = 1 << 22;  // 4 MiB: a name for every address, and more
 
 const char* const USAGE =
     "usage: vostrelina-dbg ROM [options]\n"
@@ -34,18 +31,8 @@ const char* const USAGE =
     "  --symbols FILE     labels written by vostrelina-asm --symbols (default: the\n"
     "                     disassembler's labels)\n"
     "  --help, --version\n"
-    "Exit status: 0 done; 1 a command was refused (batch mode); 2 a usage error or\n"
+    "Exit status: 0 done; 1 a command was refused (batch mode); 2 a usage error, or\n"
     "a file that cannot be read.\n";
-
-int usage_error(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", PROGRAM, message.c_str(), PROGRAM);
-    return EXIT_USAGE;
-}
-
-int file_error(const std::string& path, const std::string& message) {
-    std::fprintf(stderr, "%s: %s: %s\n", PROGRAM, path.c_str(), message.c_str());
-    return EXIT_USAGE;
-}
 
 struct Options {
     std::string rom, keys, symbols;
@@ -55,7 +42,7 @@ struct Options {
 std::string parse_options(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i], value;
-        if (arg.size() < 2 || arg[0] != '-') {
+        if (!is_option(arg)) {
             if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
             options.rom = arg;
             continue;
@@ -87,69 +74,63 @@ std::string parse_options(int argc, char** argv, Options& options) {
         }
     }
     if (options.rom.empty()) return "name a ROM";
+    // Standard input carries the commands.
+    for (const std::string* input : {&options.rom, &options.keys, &options.symbols}) {
+        if (*input == "-") return "'-' cannot be an input: standard input carries the commands";
+    }
     return "";
 }
 
-int load_keys(const std::string& argument, std::vector<KeyEvent>& events) {
-    std::string text = argument, error;
-    bool tooLong = false;
-    if (std::FILE* probe = std::fopen(argument.c_str(), "rb")) {
-        std::fclose(probe);
-        if (!read_whole_file(argument, MAX_TEXT_FILE, text, tooLong, error)) return file_error(argument, error);
-        if (tooLong) return file_error(argument, "too long for a key script");
-    }
-    if (!parse_key_script(text, events, error)) return usage_error("--keys: " + error);
-    return 0;
-}
-
 int batch(Session& session) {
-    int status = 0;
+    int status = EXIT_DONE;
     for (std::string line; std::getline(std::cin, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const size_t start = line.find_first_not_of(" \t");
         if (start == std::string::npos || line[start] == '#') continue;
         const Answer answer = run_command(session, line);
         std::fputs(answer.text.c_str(), stdout);
-        if (answer.error) status = EXIT_REFUSED;
+        if (answer.error) status = EXIT_CONTENT;
         if (answer.quit) break;
     }
-    return std::fflush(stdout) == 0 ? status : EXIT_USAGE;
+    if (std::fflush(stdout) != 0) return file_error("-", "cannot be written");
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (answer_help_or_version(argc, argv, USAGE, PROGRAM)) return 0;
+    set_program("vostrelina-dbg");
+    if (answer_help_or_version(argc, argv, USAGE)) return EXIT_DONE;
     Options options;
     const std::string problem = parse_options(argc, argv, options);
     if (!problem.empty()) return usage_error(problem);
     if (!options.keys.empty()) {
-        if (const int code = load_keys(options.keys, options.debug.run.keys)) return code;
+        if (const int code = load_key_script(options.keys, options.debug.run.keys)) return code;
     }
-
-    std::string image, error;
+    std::string error;
     bool tooLong = false;
-    if (!read_whole_file(options.rom, MAX_ROM_SIZE, image, tooLong, error)) return file_error(options.rom, error);
-    if (tooLong) {
-        std::fprintf(stderr, "%s: %s: longer than %d bytes: the first %d are loaded\n", PROGRAM,
-                     options.rom.c_str(), MAX_ROM_SIZE, MAX_ROM_SIZE);
+    if (!options.symbols.empty()) {
+        std::string text;
+        if (!read_input(options.symbols, MAX_SYMBOLS_FILE, text, tooLong, error))
+            return file_error(options.symbols, error);
+        if (tooLong) return file_error(options.symbols, "too long for a symbols file");
+        if (!parse_symbols(text, options.debug.symbols, error)) return file_error(options.symbols, error);
     }
-    const std::vector<uint8_t> bytes(image.begin(), image.end());
+    std::string rom;
+    if (!read_input(options.rom, MAX_ROM_SIZE, rom, tooLong, error)) return file_error(options.rom, error);
+    if (tooLong) say(options.rom + ": longer than " + std::to_string(MAX_ROM_SIZE) + " bytes: the first " +
+                     std::to_string(MAX_ROM_SIZE) + " are loaded");
+    if (rom.empty()) say(options.rom + ": warning: the ROM is empty");
+    const std::vector<uint8_t> image(rom.begin(), rom.end());
     if (options.symbols.empty()) {
-        for (const auto& [address, name] : disassembly_labels(bytes)) {
+        for (const auto& [address, name] : disassembly_labels(image)) {
             options.debug.symbols.addresses[name] = address;
             options.debug.symbols.names[address] = name;
         }
-    } else {
-        std::string text;
-        if (!read_whole_file(options.symbols, MAX_TEXT_FILE, text, tooLong, error))
-            return file_error(options.symbols, error);
-        if (tooLong || !parse_symbols(text, options.debug.symbols, error))
-            return file_error(options.symbols, tooLong ? "too long for a symbols file" : error);
     }
 
     reset_to_start_up();
-    load_rom_image(bytes.data(), bytes.size());
+    load_rom_image(image.data(), image.size());
     Session session;
     start_session(session, options.debug);
     if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) return run_view(session);

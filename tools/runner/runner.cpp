@@ -1,8 +1,11 @@
 #include "runner.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 
+#include "cli.h"
 #include "instructions.h"
 #include "keypad.h"
 #include "machine.h"
@@ -18,15 +21,8 @@
 
 namespace {
 
-bool read_number(const std::string& text, uint64_t& value) {
-    if (text.empty() || text.size() > 18) return false;
-    value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 10 + uint64_t(c - '0');
-    }
-    return true;
-}
+// Steps and counts; half the range, so that a step plus a count cannot wrap.
+bool read_number(const std::string& text, uint64_t& value) { return parse_unsigned(text, UINT64_MAX / 2, value); }
 
 int key_number(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -80,6 +76,32 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, st
     return true;
 }
 
+namespace {
+
+constexpr size_t MAX_KEY_SCRIPT = 1 << 20;  // far beyond any script written by hand
+
+// Whether --keys names a file: one that exists, or '-'. What names none is
+// a script, unless it could not be one (no STEP:, or a '.', '/' or '\\'):
+// then it is a file that is missing.
+bool names_a_file(const std::string& argument) {
+    struct stat status;
+    if (argument == "-" || stat(argument.c_str(), &status) == 0) return true;
+    return argument.find(':') == std::string::npos || argument.find_first_of("./\\") != std::string::npos;
+}
+
+}  // namespace
+
+int load_key_script(const std::string& argument, std::vector<KeyEvent>& events) {
+    std::string text = argument, error;
+    bool tooLong = false;
+    if (names_a_file(argument)) {
+        if (!read_input(argument, MAX_KEY_SCRIPT, text, tooLong, error)) return file_error(argument, error);
+        if (tooLong) return file_error(argument, "too long for a key script");
+    }
+    if (!parse_key_script(text, events, error)) return usage_error("--keys: " + error);
+    return EXIT_DONE;
+}
+
 // --- The run ---
 
 namespace {
@@ -127,12 +149,6 @@ RunResult stop_result(StopReason reason, uint64_t steps) {
 
 namespace {
 
-std::string hex(int value, const char* format) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 std::string after(uint64_t steps) {
     return ", after " + std::to_string(steps) + (steps == 1 ? " step" : " steps");
 }
@@ -140,7 +156,7 @@ std::string after(uint64_t steps) {
 }  // namespace
 
 std::string describe_stop(const RunResult& r, const RunSettings& settings) {
-    const std::string at = hex(r.word, "%04X") + " at " + address_text(r.pc);
+    const std::string at = hex(unsigned(r.word), 4) + " at " + address_text(r.pc);
     switch (r.reason) {
     case StopReason::CYCLES:
         return "cycles done: " + std::to_string(r.steps) + " steps, pc " + address_text(r.pc);
