@@ -13,20 +13,7 @@
 #include "keypad.h"
 #include "machine.h"
 #include "runner.h"
-
-// Names for addresses, both ways: the author's labels from a symbols file,
-// or the disassembler's.
-struct Symbols {
-    std::map<std::string, int> addresses;  // name -> address
-    std::map<int, std::string> names;      // address -> the name shown for it
-};
-
-// Reads a symbols file's text ("ADDRESS NAME" a line, as vostrelina-asm
-// --symbols writes it); false with the line and reason in error.
-bool parse_symbols(const std::string& text, Symbols& symbols, std::string& error);
-
-// The text of a symbols file for the labels given.
-std::string symbols_text(const std::map<std::string, int>& labels);
+#include "symbols.h"
 
 // Everything a step changes, as one copyable record: restoring it puts the run
 // back exactly where it was.
