@@ -215,11 +215,11 @@ void go_back_to(Session& s, uint64_t target) {
 }  // namespace
 
 void start_session(Session& session, const DebugSettings& settings) {
+    session = Session();
     session.settings = settings;
     std::srand(settings.seed);
     randomDraws = 0;
     session.runner = start_run(session.settings.run);
-    session.snapshots.clear();
     // Once for all: a vector growing by copies would stall a continue.
     session.snapshots.reserve(MAX_SNAPSHOTS);
     take_snapshot(session);
