@@ -2,9 +2,12 @@
 
 #include <curses.h>
 #include <langinfo.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -13,14 +16,21 @@ constexpr int VIEW_COLUMNS = 80;
 constexpr int VIEW_ROWS = 24;
 constexpr int PANEL_COLUMN = 66;   // registers, right of the display
 constexpr int LISTING_ROW = 16;    // instructions and memory, under the display
-constexpr int LISTING_LINES = 6;
+constexpr int LISTING_LINES = 5;
 constexpr int MEMORY_COLUMN = 46;
-constexpr int ANSWER_ROW = 22;
+constexpr int ANSWER_ROW = 21;   // two rows: a stop's reason and where it stopped
+constexpr int ANSWER_LINES = 2;
 constexpr int PROMPT_ROW = 23;
 
 volatile std::sig_atomic_t interrupted = 0;
 
 void on_interrupt(int) { interrupted = 1; }
+
+// The terminal hung up or closed: getch will never read again.
+bool terminal_gone() {
+    pollfd terminal{STDIN_FILENO, POLLIN, 0};
+    return poll(&terminal, 1, 0) < 0 || (terminal.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 // Two display rows a character cell: the upper and lower pixel pick the
 // half block. Terminals without UTF-8 get ASCII.
@@ -33,7 +43,7 @@ void draw_display(bool utf8) {
             const int cell = machine.display[display_index(x, 2 * row)] | machine.display[display_index(x, 2 * row + 1)] << 1;
             addstr(utf8 ? BLOCKS[cell] : ASCII[cell]);
         }
-        mvaddch(row, DISPLAY_WIDTH, utf8 ? ACS_VLINE : '|');
+        mvaddstr(row, DISPLAY_WIDTH, utf8 ? "\xE2\x94\x82" : "|");  // │
     }
 }
 
@@ -61,13 +71,12 @@ void draw_listing(const Session& s) {
         const bool breakpoint = s.breakAt[size_t(address)] != 0;
         std::string name = symbol_at(s, address);
         if (name.size() > 10) name.resize(10);
-        std::string text = std::string(address == pc ? ">" : " ") + (breakpoint ? "*" : " ") + " " +
-                           listing_line(s, address);
-        // The label goes between the opcode and the instruction.
-        const size_t opcodeEnd = text.find("  ", text.find("  ") + 2);
+        // The label goes between the address and the opcode.
+        std::string text = listing_line(s, address);
         char label[16];
         std::snprintf(label, sizeof label, "  %-10s", name.c_str());
-        text.replace(opcodeEnd, 2, label);
+        text.replace(text.find("  "), 2, label);
+        text = std::string(address == pc ? ">" : " ") + (breakpoint ? "*" : " ") + " " + text;
         if (text.size() > size_t(MEMORY_COLUMN - 1)) text.resize(size_t(MEMORY_COLUMN - 1));
         if (address == pc) attron(A_REVERSE);
         mvaddstr(LISTING_ROW + line, 0, text.c_str());
@@ -103,8 +112,8 @@ void draw(const Session& s, const ViewState& v) {
     draw_registers(s);
     draw_listing(s);
     draw_memory(s);
-    // An answer of one line has its row; a longer one (help, screen, the
-    // lists) is shown over the display until the next command.
+    // An answer of one or two lines has its rows; a longer one (help,
+    // screen, the lists) is shown over the display until the next command.
     std::vector<std::string> lines;
     for (size_t start = 0; start < v.answer.size();) {
         size_t end = v.answer.find('\n', start);
@@ -112,8 +121,8 @@ void draw(const Session& s, const ViewState& v) {
         lines.push_back(v.answer.substr(start, end - start));
         start = end + 1;
     }
-    if (lines.size() == 1) {
-        mvaddnstr(ANSWER_ROW, 0, lines[0].c_str(), VIEW_COLUMNS);
+    if (lines.size() <= size_t(ANSWER_LINES)) {
+        for (size_t i = 0; i < lines.size(); ++i) mvaddnstr(ANSWER_ROW + int(i), 0, lines[i].c_str(), VIEW_COLUMNS);
     } else {
         const size_t shown = std::min(lines.size(), size_t(ANSWER_ROW));
         for (size_t i = 0; i < shown; ++i) {
@@ -137,25 +146,31 @@ int run_view(Session& session) {
     std::setlocale(LC_ALL, "");
     ViewState v;
     v.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);  // no SA_RESTART: getch comes back at once
     session.interrupt = &interrupted;
 
     initscr();
+    // After initscr, which has handlers of its own. No SA_RESTART: getch
+    // comes back at once.
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
     cbreak();
     noecho();
     keypad(stdscr, TRUE);
     v.answer = "help lists the commands; an empty line repeats the last one\n";
     bool quit = false;
+    int errors = 0;  // getch's ERRs in a row
     while (!quit) {
         draw(session, v);
         const int c = getch();
+        if (c != ERR) errors = 0;
         if (c == ERR) {
-            if (!interrupted) break;  // the terminal is gone
+            // Ctrl-C at the prompt: the line goes, the program stays. A
+            // signal can also leave getch with nothing read once more.
+            if (interrupted) v.input.clear();
             interrupted = 0;
-            v.input.clear();          // Ctrl-C at the prompt: the line goes, the program stays
+            if (terminal_gone() || ++errors > 1000) break;
             continue;
         }
         if (c == KEY_RESIZE) continue;
