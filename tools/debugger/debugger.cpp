@@ -453,7 +453,8 @@ Answer run_command(Session& s, const std::string& line) {
             return refuse("a breakpoint is already set at " + address_text(at));
         s.breakpoints.insert(std::upper_bound(s.breakpoints.begin(), s.breakpoints.end(), at), at);
         s.breakAt[size_t(at)] = 1;
-        return {"break " + address_text(at) + "\n"};
+        const std::string name = symbol_at(s, at);
+        return {"break " + address_text(at) + (name.empty() ? "" : " " + name) + "\n"};
     }
     if (command == "delete") {
         Watch watch;
