@@ -30,9 +30,16 @@ AsmResult assembled() {
 // Key 7 tapped every 500 steps (the program waits for a key after 40 dots),
 // key 5 held now and then (it counts the steps it sees it); the clock at 700
 // frames a second, so that its fraction matters.
+// Snapshots every 64 steps, 20 at most: thinned out many times over.
+bool fewSnapshots = false;
+
 void start(Session& session) {
     static const AsmResult program = assembled();
     DebugSettings settings;
+    if (fewSnapshots) {
+        settings.snapshotInterval = 64;
+        settings.maxSnapshots = 20;
+    }
     settings.seed = 7;
     settings.run.fps = 700;
     std::string script, error;
@@ -83,12 +90,12 @@ void expect_same(const Seen& a, const Seen& b, const std::string& where) {
     EXPECT_EQ(a.runner.flagSet, b.runner.flagSet) << where;
 }
 
-// The commands of one history: a key and a poke on the way, then on to
-// step 40000.
+// The commands of one history: keys, and a poke on a step that has a
+// snapshot, on the way to the step asked for.
 void play_to(Session& session, uint64_t step) {
     start(session);
     const std::vector<std::pair<uint64_t, std::string>> history = {
-        {1000, "key 5 50"}, {1200, "poke tally 0x40"}, {17000, "key 9 3"}};
+        {1000, "key 5 50"}, {16384, "poke tally 0x40"}, {17000, "key 9 3"}};
     for (const auto& [at, line] : history) {
         if (at > step) break;
         command(session, "step " + std::to_string(at - current_step(session)));
@@ -104,23 +111,30 @@ void play_to(Session& session, uint64_t step) {
 // state equals a fresh run's at that step, and so does the state 3000 steps
 // on, which the random numbers decide (a dot a loop). Keys and pokes are
 // part of the history: going forward again gives them again where they were.
+// Once with the snapshots as they are, once with so few that they are
+// thinned out again and again.
 TEST(Back, EqualsAFreshRunAtEveryDistance) {
     constexpr uint64_t END = 40000;
-    for (uint64_t distance : {uint64_t(1), uint64_t(777), uint64_t(7616), uint64_t(23616), uint64_t(38900),
-                              uint64_t(39000), END}) {
-        Session going, fresh;
-        play_to(going, END);
-        command(going, "back " + std::to_string(distance));
-        const Seen back = seen(going);
-        command(going, "step 3000");
-        const Seen onward = seen(going);
+    const uint64_t distances[] = {1, 777, 7616, 23616, 38900, 39000, END};
+    for (const bool few : {false, true}) {
+        for (const uint64_t distance : distances) {
+            Session going, fresh;
+            fewSnapshots = few;
+            play_to(going, END);
+            EXPECT_LE(going.snapshots.size(), going.settings.maxSnapshots);
+            fewSnapshots = false;
+            command(going, "back " + std::to_string(distance));
+            const Seen back = seen(going);
+            command(going, "step 3000");
+            const Seen onward = seen(going);
 
-        const std::string where = "back " + std::to_string(distance);
-        play_to(fresh, END - distance);
-        expect_same(back, seen(fresh), where);
-        // Onward the keys and pokes given after that step come again.
-        play_to(fresh, END - distance + 3000);
-        expect_same(onward, seen(fresh), where + ", then 3000 steps");
+            const std::string where = "back " + std::to_string(distance) + (few ? " (few snapshots)" : "");
+            play_to(fresh, END - distance);
+            expect_same(back, seen(fresh), where);
+            // Onward the keys and pokes given after that step come again.
+            play_to(fresh, END - distance + 3000);
+            expect_same(onward, seen(fresh), where + ", then 3000 steps");
+        }
     }
 }
 

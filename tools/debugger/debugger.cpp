@@ -46,7 +46,7 @@ void set_next_event(Session& s) {
 }
 
 void take_snapshot(Session& s) {
-    if (s.snapshots.size() == MAX_SNAPSHOTS) {
+    if (s.snapshots.size() >= s.settings.maxSnapshots) {
         // Keep the start and every snapshot on the doubled interval.
         s.snapshotInterval *= 2;
         size_t kept = 1;
@@ -221,7 +221,8 @@ void start_session(Session& session, const DebugSettings& settings) {
     randomDraws = 0;
     session.runner = start_run(session.settings.run);
     // Once for all: a vector growing by copies would stall a continue.
-    session.snapshots.reserve(MAX_SNAPSHOTS);
+    session.snapshotInterval = settings.snapshotInterval;
+    session.snapshots.reserve(settings.maxSnapshots);
     take_snapshot(session);
     set_next_event(session);
 }

@@ -51,6 +51,9 @@ struct DebugSettings {
     uint32_t seed = 1;
     RunSettings run;     // fps and the key script; cycles, limit and trace unused
     Symbols symbols;
+    // What the tests of snapshots change, to go past the limit in few steps.
+    uint64_t snapshotInterval = SNAPSHOT_INTERVAL;
+    size_t maxSnapshots = MAX_SNAPSHOTS;
 };
 
 struct Session {
