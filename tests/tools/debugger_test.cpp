@@ -115,7 +115,7 @@ void play_to(Session& session, uint64_t step) {
 // thinned out again and again.
 TEST(Back, EqualsAFreshRunAtEveryDistance) {
     constexpr uint64_t END = 40000;
-    const uint64_t distances[] = {1, 777, 7616, 23616, 38900, 39000, END};
+    const uint64_t distances[] = {1, 777, 7616, 23616, 25000, 38900, 39000, END};
     for (const bool few : {false, true}) {
         for (const uint64_t distance : distances) {
             Session going, fresh;
