@@ -136,7 +136,7 @@ Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
             before[probes] = bytes[i];
         }
     }
-    const bool moreWatches = probes == MAX_PROBES;
+    const bool moreWatches = PROBES < 0 && probes == MAX_PROBES;
     if (PROBES >= 0) probes = PROBES;
     RunnerState runner = s.runner;
     Stop stop;
@@ -386,7 +386,9 @@ const char* const HELP =
 
 }  // namespace
 
-Answer continue_for(Session& session, uint64_t maxSteps) { return continue_run(session, maxSteps); }
+bool continue_for(Session& session, uint64_t maxSteps) {
+    return run_checked<false>(session, maxSteps, true, 0).kind != StopKind::DONE;
+}
 
 Answer run_command(Session& s, const std::string& line) {
     std::istringstream in(line);

@@ -99,6 +99,7 @@ std::string listing_line(const Session& session, int address);
 // The bytes the snapshots take now.
 size_t snapshot_bytes(const Session& session);
 
-// Runs at most maxSteps steps as continue does, stopping at breakpoints and
-// watches; for the benchmark. The answer says why it stopped.
-Answer continue_for(Session& session, uint64_t maxSteps);
+// Runs at most maxSteps steps in continue's loop, stopping where continue
+// stops, without the answer continue writes once at the end; true when it
+// stopped before maxSteps. For the benchmark.
+bool continue_for(Session& session, uint64_t maxSteps);
