@@ -1,9 +1,7 @@
 // vostrelina-run ROM [options]: the program run headless on the machine
 // library, one instruction a step as the window runs it; see USAGE.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 

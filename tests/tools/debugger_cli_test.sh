@@ -54,6 +54,15 @@ compare dots.ch8 3 700 -- --seed 4 --fps 60 --keys "$keys"
 play="100:1*400 900:D*300 2500:C*150 4000:4*500"
 compare "$BUILD_DIR/PONG2" 0 13 999 2600 4321 7000 -- --seed 7 --keys "$play"
 
+# A key given in the session is the script's event at the next step, even
+# between two events of the script, and stays when going back over it.
+"$tools/vostrelina-run" dots.ch8 --seed 9 --fps 700 --keys "$keys 1201:5*200" --cycles 1600 \
+    --trace trace.txt 2> /dev/null
+printf 'step 1200\nkey 5 200\nstep 399\nstate\nback 300\nstate\n' |
+    "$tools/vostrelina-dbg" dots.ch8 --seed 9 --fps 700 --keys "$keys" | grep -E '^ +[0-9]+  ' > got.txt
+{ sed -n 1601p trace.txt; sed -n 1301p trace.txt; } > want.txt
+diff want.txt got.txt > /dev/null || fail "key: the states differ from the trace's: $(diff want.txt got.txt)"
+
 # Labels: the author's from --symbols, else the disassembler's.
 printf 'break wait\ncontinue\nprint PC\n' | "$tools/vostrelina-dbg" dots.ch8 --symbols dots.sym > out.txt
 grep -qx "PC = 0x210 wait" out.txt || fail "no stop at the label wait: $(cat out.txt)"

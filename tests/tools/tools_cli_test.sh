@@ -73,6 +73,9 @@ bad "output is the input, linked" 2 "is the same file as the input"       vostre
 bad "missing folder"            2 "missing/out.ch8: No such file"         vostrelina-asm good.asm missing/out.ch8
 bad "errors in the source"      1 "-:1: undefined symbol 'nowhere'"   vostrelina-asm - old.txt <<< "JP nowhere"
 FILE_LIMIT=1 bad "write fails half way" 2 "old.txt: File too large" vostrelina-asm big.asm old.txt
+printf 'JP \033[2J\001\n' > binary.asm
+bad "binary source, escaped"    1 "binary.asm:1: bad value '\x1B[2J\x01'" vostrelina-asm binary.asm out.ch8
+if grep -q $'\033' err.txt; then fail "vostrelina-asm wrote a raw escape code to the terminal"; fi
 
 bad "no argument"               2 "name one ROM"                          vostrelina-dis
 bad "unknown option"            2 "unknown option '--frobnicate'"         vostrelina-dis --frobnicate empty.ch8
@@ -160,6 +163,13 @@ expect_code 0 "$tools/vostrelina-run" digit.ch8 --poke 0x1FF=7 --screen seven.pb
 [ "$(head -2 seven.pbm | tr '\n' ' ')" = "P1 64 32 " ] || fail "not a PBM image: $(head -2 seven.pbm)"
 expect_code 0 "$tools/vostrelina-run" digit.ch8 --poke 0x1FF=7 --screen -
 cmp out.txt seven.txt || fail "--screen - differs from the file"
+expect_code 0 "$tools/vostrelina-run" - --poke 0x1FF=7 --screen - < digit.ch8
+cmp out.txt seven.txt || fail "the ROM from standard input draws another screen"
+# Of many differing cells, 20 are listed, then how many more.
+for i in $(seq 32); do printf '%064d\n' 0 | tr 0 '#'; done > lit.txt
+expect_code 1 "$tools/vostrelina-run" digit.ch8 --poke 0x1FF=7 --expect lit.txt
+[ "$(grep -c '^  cell' err.txt)" = 20 ] || fail "--expect listed $(grep -c '^  cell' err.txt) cells, not 20"
+expect_err "… and 2020 more"   # 2048 cells, 8 lit by the 7
 
 # A key script from a file: FX0A takes key B, pressed at step 3.
 printf '\xf0\x0a\xf0\x29\xd0\x05\x12\x06' > key.ch8

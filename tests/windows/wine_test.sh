@@ -321,3 +321,45 @@ wait_until "the message box says the ROM cannot be opened" "$DEADLINE" box_reads
 wait_until "Return dismisses the message box" "$DEADLINE" box_gone_after_return "$box"
 expect_exit 1 "the missing ROM"
 pass
+
+begin "the ROM authors' tools leave a read-only file, their input and a folder as they were"
+# The cases of tests/tools/tools_cli_test.sh that Windows has, on the .exe
+# files: each must exit with 2, name the reason, and leave every file of its
+# folder as it was; then a file replaced for real, through the rename.
+tools_work="$WORK_DIR/tools"
+mkdir -p "$tools_work/folder"
+cp "$dist"/vostrelina-asm.exe "$dist"/vostrelina-dis.exe "$dist"/vostrelina-run.exe "$dist/PONG2" "$tools_work/"
+printf 'loop: JP loop\r\n' > "$tools_work/good.asm"
+printf 'old bytes\n' > "$tools_work/keep.ch8"
+chmod 444 "$tools_work/keep.ch8"   # read-only to Windows
+printf 'old bytes\n' > "$tools_work/old.ch8"
+tools_fingerprint() {
+    (cd "$tools_work" && find . ! -name 'tool.*' -printf '%p %y %m %s %i\n' | sort &&
+        find . -type f ! -name 'tool.*' -exec md5sum {} + | sort)
+}
+# tool_refuses CASE MESSAGE PROGRAM ARGS...
+tool_refuses() {
+    local name=$1 message=$2 before code=0
+    shift 2
+    before=$(tools_fingerprint)
+    (cd "$tools_work" && timeout "$DEADLINE" wine "$@") > "$tools_work/tool.out" 2> "$tools_work/tool.err" || code=$?
+    [ "$code" -eq 2 ] || fail "$1, $name: exit code $code, not 2: $(head -c 300 "$tools_work/tool.err")"
+    grep -qF -- "$message" "$tools_work/tool.err" ||
+        fail "$1, $name: no '$message' in: $(head -c 300 "$tools_work/tool.err")"
+    [ "$(tools_fingerprint)" = "$before" ] || fail "$1, $name: the folder's files changed"
+}
+tool_refuses "read-only output" "keep.ch8: Permission denied" vostrelina-asm.exe good.asm keep.ch8
+tool_refuses "output is the input" "is the same file as the input" vostrelina-asm.exe good.asm GOOD.ASM
+tool_refuses "output is a folder" "folder: is a directory" vostrelina-asm.exe good.asm folder
+tool_refuses "read-only output" "keep.ch8: Permission denied" vostrelina-dis.exe PONG2 keep.ch8
+tool_refuses "output is the input" "is the same file as the input" vostrelina-dis.exe PONG2 .\\PONG2
+tool_refuses "output is a folder" "folder: is a directory" vostrelina-dis.exe PONG2 folder
+tool_refuses "--screen read-only" "keep.ch8: Permission denied" vostrelina-run.exe PONG2 --screen keep.ch8
+tool_refuses "--trace is the ROM" "is the same file as the input" vostrelina-run.exe PONG2 --trace PONG2
+tool_refuses "--screen is a folder" "folder: is a directory" vostrelina-run.exe PONG2 --screen folder
+code=0
+(cd "$tools_work" && timeout "$DEADLINE" wine vostrelina-asm.exe good.asm old.ch8) 2> "$tools_work/tool.err" || code=$?
+[ "$code" -eq 0 ] || fail "vostrelina-asm.exe could not replace old.ch8: $(head -c 300 "$tools_work/tool.err")"
+[ "$(od -An -tx1 "$tools_work/old.ch8" | tr -d ' \n')" = 1200 ] || fail "old.ch8 was not replaced by the image"
+[ -z "$(find "$tools_work" -name '*.tmp')" ] || fail "a temporary file was left: $(find "$tools_work" -name '*.tmp')"
+pass

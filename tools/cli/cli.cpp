@@ -15,6 +15,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -198,6 +199,41 @@ bool writable(const std::string& path) {
 #endif
 }
 
+#ifndef _WIN32
+// The temporary file being written, for a signal that ends the tool half
+// way: the handler removes it (unlink may be called there), then ends the
+// tool as the signal would have, so that nothing is left behind.
+char pendingTemporary[4096];
+
+void remove_temporary_and_end(int signal) {
+    if (pendingTemporary[0]) unlink(pendingTemporary);
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+}
+
+void track_temporary(const std::string& path) {
+    static bool installed = false;
+    if (!installed) {
+        installed = true;
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) {
+            struct sigaction action = {}, previous = {};
+            sigaction(signal, nullptr, &previous);
+            if (previous.sa_handler == SIG_IGN) continue;  // nohup's, the caller's choice
+            action.sa_handler = remove_temporary_and_end;
+            sigaction(signal, &action, nullptr);
+        }
+    }
+    pendingTemporary[0] = '\0';
+    if (path.empty() || path.size() >= sizeof pendingTemporary) return;
+    std::memcpy(pendingTemporary + 1, path.c_str() + 1, path.size());
+    pendingTemporary[0] = path[0];
+}
+#else
+void track_temporary(const std::string&) {}
+#endif
+
 }  // namespace
 
 bool check_output(const std::string& path, const std::vector<std::string>& inputs, std::string& error) {
@@ -242,6 +278,7 @@ void OutputFile::abandon() {
     file_ = nullptr;
     if (!temporary_.empty()) std::remove(temporary_.c_str());
     temporary_.clear();
+    track_temporary("");
 }
 
 bool OutputFile::open(const std::string& path, std::string& error) {
@@ -278,6 +315,7 @@ bool OutputFile::open(const std::string& path, std::string& error) {
         temporary_.clear();
         return false;
     }
+    track_temporary(temporary_);
     file_ = fdopen(fd, "wb");
     if (!file_) {
         error = std::strerror(errno);
@@ -327,6 +365,7 @@ bool OutputFile::commit(std::string& error) {
         return false;
     }
     temporary_.clear();
+    track_temporary("");
     return true;
 }
 

@@ -507,6 +507,10 @@ Answer run_command(Session& s, const std::string& line) {
                                          [](uint64_t step, const KeyEvent& e) { return step < e.step; }),
                         event);
         }
+        // The runner skips the poll until the next event it knows of: now
+        // and in every snapshot, the new one comes first.
+        s.runner.busyStep = std::min(s.runner.busyStep, down);
+        for (Snapshot& snapshot : s.snapshots) snapshot.runner.busyStep = std::min(snapshot.runner.busyStep, down);
         return {"key " + hex(key, "%X") + " down at step " + std::to_string(down) + ", up at step " +
                 std::to_string(down + count) + "\n"};
     }

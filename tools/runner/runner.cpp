@@ -120,27 +120,35 @@ RunnerState start_run(const RunSettings& settings) {
     state.clock.fps = settings.fps;
     state.clock.whole = 1000 / settings.fps;
     state.clock.part = 1000 % settings.fps;
+    if (!settings.keys.empty()) state.busyStep = settings.keys.front().step;
+    if (settings.trace) state.busyStep = 0;
     return state;
 }
 
-void poll_key_script(RunnerState& state, const RunSettings& settings) {
-    PollMarker marker;
-    for (; state.nextKey < settings.keys.size() && settings.keys[state.nextKey].step <= state.step;
-         ++state.nextKey) {
-        const KeyEvent& event = settings.keys[state.nextKey];
-        take_key_event(marker, KEYPAD_FIRST_SLOT + event.key, event.down);
+RunnerState run_busy_step(RunnerState state, const RunSettings& settings) {
+    const size_t events = settings.keys.size();
+    if (state.flagSet || (state.nextKey < events && settings.keys[state.nextKey].step <= state.step)) {
+        PollMarker marker;
+        for (; state.nextKey < events && settings.keys[state.nextKey].step <= state.step; ++state.nextKey) {
+            const KeyEvent& event = settings.keys[state.nextKey];
+            take_key_event(marker, KEYPAD_FIRST_SLOT + event.key, event.down);
+        }
+        end_poll(marker);
+        state.flagSet = marker.key != nullptr;
     }
-    end_poll(marker);
-    state.flagSet = marker.key != nullptr;
+    state.busyStep = settings.trace ? 0
+                     : state.flagSet ? state.step + 1
+                     : state.nextKey < events ? settings.keys[state.nextKey].step
+                                              : UINT64_MAX;
+    if (settings.trace) std::fputs(trace_line(state.step).c_str(), settings.trace);
+    return state;
 }
 
-void write_trace_line(uint64_t step, std::FILE* trace) { std::fputs(trace_line(step).c_str(), trace); }
-
-StepEnd classify_stop(const RunnerState& state, const RunSettings& settings) {
+StepEnd classify_stop(bool eventsLeft) {
     const uint16_t word = word_at(machine.pc);
     if (is_jump(word)) return StepEnd::PARKED;
     if (!is_key_wait(word)) return StepEnd::STALLED;
-    return state.nextKey == settings.keys.size() ? StepEnd::WAITING : StepEnd::RAN;
+    return eventsLeft ? StepEnd::RAN : StepEnd::WAITING;
 }
 
 RunResult stop_result(StopReason reason, uint64_t steps) {

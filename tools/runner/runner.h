@@ -66,11 +66,13 @@ struct RunResult {
 // that drives the machine as the window does but decides itself when to stop
 // (a debugger, the tests' PONG2 player, bench/pong2_pace).
 //
-// The whole state of a run is this record, the machine record (machine), the
-// keypad record (keypad) and how many times std::rand() has been called since
-// the seed (CXNN's numbers); the settings do not change during a run. The
-// record is plain and copyable, with no pointer into the settings, so a copy
-// of the four is a snapshot to go back to.
+// The whole state of a run is this record, the machine record (machine,
+// machine.h), the keypad record (input, keypad.h) and how many times
+// std::rand() has been called since the seed (CXNN's numbers: re-seed and
+// draw that many to get back there). The settings do not change during a
+// run. The record is plain and copyable, with indexes rather than pointers
+// into the settings, so a copy of the four is a snapshot to go back to, and
+// the same settings take the run on from it.
 
 // The window's clock in whole milliseconds, as SDL_GetTicks reads it, on a
 // machine whose frames take exactly 1/fps second: after n steps it reads
@@ -98,6 +100,11 @@ struct RunnerState {
     size_t nextKey = 0;      // index in RunSettings::keys of the first event not yet polled
     bool flagSet = false;    // the last poll set a new-event flag
     uint64_t step = 0;       // steps run; the next one is step + 1
+    // The first step with more to do than the instruction and the clock: the
+    // next event's, the one after a poll that set a flag (which the next poll
+    // clears), every step with a trace. Kept so that most steps tell with one
+    // comparison that they have nothing more to do.
+    uint64_t busyStep = UINT64_MAX;
 };
 
 // How one step left the machine. RAN: pc or the stack moved. Otherwise
@@ -113,10 +120,13 @@ enum class StepEnd { RAN, PARKED, STALLED, WAITING };
 // reset_to_start_up and load_rom_image), and so is the random seed.
 RunnerState start_run(const RunSettings& settings);
 
-// What run_step does off its fast path; not to be called on their own.
-void poll_key_script(RunnerState& state, const RunSettings& settings);
-void write_trace_line(uint64_t step, std::FILE* trace);
-StepEnd classify_stop(const RunnerState& state, const RunSettings& settings);
+// What run_step does off its fast path, not to be called on their own: the
+// poll and the trace line of a busy step, and what a step that moved neither
+// pc nor the stack did. The state goes in and out by value: its address
+// never escapes, so a loop of run_step can keep it in registers across the
+// executor's calls.
+RunnerState run_busy_step(RunnerState state, const RunSettings& settings);
+StepEnd classify_stop(bool eventsLeft);
 
 // Runs exactly one step, as the window's frame runs one: the poll (the key
 // script's events for this step), the trace line when the settings ask for
@@ -129,16 +139,14 @@ inline StepEnd run_step(RunnerState& state, const RunSettings& settings) {
     // event's new-event flag is set, for this step alone. A step with no
     // event after a poll that set no flag would change nothing, and most
     // steps are such steps: they skip the poll.
-    if (state.flagSet || (state.nextKey < settings.keys.size() && settings.keys[state.nextKey].step <= step))
-        poll_key_script(state, settings);
-    if (settings.trace) write_trace_line(step, settings.trace);
+    if (step >= state.busyStep) state = run_busy_step(state, settings);
     const uint16_t pc = machine.pc;
     const int32_t sp = machine.sp;
+    const uint32_t now = state.clock.advance();  // the time the frame reads after its instruction
     execute_instruction();
-    const uint32_t now = state.clock.advance();
     if (step_delay_timer(now, state.lastCount)) state.lastCount = now;
     if (machine.pc != pc || machine.sp != sp) return StepEnd::RAN;
-    return classify_stop(state, settings);
+    return classify_stop(state.nextKey < settings.keys.size());
 }
 
 // The result of a run that stops for reason after steps steps, at the
