@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 #include "cli.h"
@@ -18,6 +19,8 @@ std::string hex(int value, const char* format) {
 }
 
 }  // namespace
+
+uint8_t breakAt[1 << 16];
 
 // --- Snapshots and replay ---
 
@@ -85,7 +88,7 @@ constexpr uint64_t CHUNK = 1 << 20;  // steps between looks at the interrupt fla
 // Why the step just run stops the loop, if it does: off the fast path.
 Stop why_stop(Session& s, const RunnerState& runner, StepEnd end, bool stopWhenStill, bool returned) {
     Stop stop;
-    if (s.breakAt[machine.pc]) {
+    if (breakAt[machine.pc]) {
         stop.kind = StopKind::BREAKPOINT;
         return stop;
     }
@@ -123,7 +126,6 @@ constexpr int MAX_PROBES = 32;       // watched bytes the loop compares itself; 
 template <bool CHECKS, bool OVER, int PROBES>
 Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
     const uint64_t last = s.runner.step + steps;
-    const uint8_t* const breakAt = s.breakAt.data();
     const RunSettings& settings = s.settings.run;
     // The watched bytes (I is two), with their values now.
     const uint8_t* probe[MAX_PROBES];
@@ -216,6 +218,7 @@ void go_back_to(Session& s, uint64_t target) {
 
 void start_session(Session& session, const DebugSettings& settings) {
     session = Session();
+    std::fill(std::begin(breakAt), std::end(breakAt), uint8_t(0));
     session.settings = settings;
     std::srand(settings.seed);
     randomDraws = 0;
@@ -437,7 +440,7 @@ Answer run_command(Session& s, const std::string& line) {
     }
     if (command == "break" || (command == "delete" && args == 0)) {
         if (command == "delete") {
-            s.breakAt.assign(s.breakAt.size(), 0);
+            std::fill(std::begin(breakAt), std::end(breakAt), uint8_t(0));
             s.breakpoints.clear();
             s.watches.clear();
             return {"no breakpoints, no watches\n"};
@@ -455,7 +458,7 @@ Answer run_command(Session& s, const std::string& line) {
         if (std::find(s.breakpoints.begin(), s.breakpoints.end(), at) != s.breakpoints.end())
             return refuse("a breakpoint is already set at " + address_text(at));
         s.breakpoints.insert(std::upper_bound(s.breakpoints.begin(), s.breakpoints.end(), at), at);
-        s.breakAt[size_t(at)] = 1;
+        breakAt[at] = 1;
         const std::string name = symbol_at(s, at);
         return {"break " + address_text(at) + (name.empty() ? "" : " " + name) + "\n"};
     }
@@ -475,7 +478,7 @@ Answer run_command(Session& s, const std::string& line) {
         const auto it = std::find(s.breakpoints.begin(), s.breakpoints.end(), at);
         if (it == s.breakpoints.end()) return refuse("no breakpoint at " + address_text(at));
         s.breakpoints.erase(it);
-        s.breakAt[size_t(at)] = 0;
+        breakAt[at] = 0;
         return {"deleted break " + address_text(at) + "\n"};
     }
     if (command == "watch") {

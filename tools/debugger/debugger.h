@@ -47,6 +47,11 @@ struct Watch {
 constexpr uint64_t SNAPSHOT_INTERVAL = 16384;
 constexpr size_t MAX_SNAPSHOTS = 4096;
 
+// A flag for every value pc can take, set at the breakpoints: a breakpoint
+// costs a step one look, never a search. Program-wide, as the machine is, so
+// that the loop reads it at a fixed address; start_session clears it.
+extern uint8_t breakAt[1 << 16];
+
 struct DebugSettings {
     uint32_t seed = 1;
     RunSettings run;     // fps and the key script; cycles, limit and trace unused
@@ -65,10 +70,7 @@ struct Session {
     uint64_t nextEvent = 0;     // the sooner of that and the next poke's step
     std::vector<Snapshot> snapshots;  // in step order; the first is the start
     uint64_t snapshotInterval = SNAPSHOT_INTERVAL;
-    // A flag for every value pc can take: a breakpoint costs a step one look,
-    // never a search.
-    std::vector<uint8_t> breakAt = std::vector<uint8_t>(1 << 16);
-    std::vector<int> breakpoints;     // the same addresses, in order, for listing
+    std::vector<int> breakpoints;     // in order; flagged in breakAt too
     std::vector<Watch> watches;
     // Set from a signal handler: a running continue stops at the next check.
     volatile std::sig_atomic_t* interrupt = nullptr;

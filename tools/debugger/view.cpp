@@ -68,7 +68,7 @@ void draw_listing(const Session& s) {
     for (int line = 0; line < LISTING_LINES; ++line) {
         const int address = pc + 2 * (line - 1);
         if (address < 0 || address > 0xFFFF) continue;
-        const bool breakpoint = s.breakAt[size_t(address)] != 0;
+        const bool breakpoint = breakAt[address] != 0;
         std::string name = symbol_at(s, address);
         if (name.size() > 10) name.resize(10);
         // The label goes between the address and the opcode.
