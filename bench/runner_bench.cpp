@@ -4,6 +4,10 @@
 // delay timer's rule, the stop checks) costs over the instruction itself.
 // No trace: that is the runner as CI uses it. No SDL.
 //
+// Beside them vostrelina-dbg's continue on the same program, with a
+// breakpoint and two watches that never stop it, and the memory its
+// snapshots take over 10 million steps.
+//
 // As in bench_main.cpp, each pass is timed on its own and the fastest pass
 // is kept (fastest.h), so that other work on a shared machine is not counted.
 #include <benchmark/benchmark.h>
@@ -15,6 +19,7 @@
 #include "fastest.h"
 #include "machine.h"
 #include "programs.h"
+#include "debugger.h"
 #include "runner.h"
 
 namespace {
@@ -58,6 +63,16 @@ void runner_keys_benchmark(benchmark::State& state) {
     time_batches(state, [&] { benchmark::DoNotOptimize(run_steps(settings)); });
 }
 
+// The debugger's continue, snapshots taken as it goes, with a breakpoint on
+// the unreached 0x22C and watches on VE and [0x2FF], which nothing changes.
+void debugger_benchmark(benchmark::State& state) {
+    start_program();
+    Session session;
+    start_session(session, DebugSettings());
+    for (const char* command : {"break 0x22C", "watch VE", "watch [0x2FF]"}) run_command(session, command);
+    time_batches(state, [&] { benchmark::DoNotOptimize(continue_for(session, BATCH)); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,7 +82,8 @@ int main(int argc, char** argv) {
     };
     const Entry entries[] = {{"executor", executor_benchmark},
                              {"runner", runner_benchmark},
-                             {"runner_with_keys", runner_keys_benchmark}};
+                             {"runner_with_keys", runner_keys_benchmark},
+                             {"debugger_continue", debugger_benchmark}};
     for (const Entry& entry : entries)
         register_fastest(entry.name, entry.run);
     benchmark::Initialize(&argc, argv);
@@ -78,7 +94,7 @@ int main(int argc, char** argv) {
 
     const auto& s = reporter.seconds;
     std::printf("\n");
-    for (const char* name : {"executor", "runner", "runner_with_keys"}) {
+    for (const char* name : {"executor", "runner", "runner_with_keys", "debugger_continue"}) {
         if (!s.count(name)) continue;
         const double perInstruction = s.at(name) / BATCH;
         std::printf("%-17s %5.2f ns per instruction  %6.1f million instructions/s", name,
@@ -87,5 +103,18 @@ int main(int argc, char** argv) {
             std::printf("  ratio to the executor %.2f", s.at(name) / s.at("executor"));
         std::printf("\n");
     }
+    if (s.count("runner") && s.count("debugger_continue"))
+        std::printf("debugger continue / runner, instructions a second: %.2f\n",
+                    s.at("runner") / s.at("debugger_continue"));
+
+    start_program();
+    Session session;
+    start_session(session, DebugSettings());
+    constexpr uint64_t STEPS = 10000000;
+    continue_for(session, STEPS);
+    std::printf("debugger snapshots after %llu steps: %zu, every %llu steps, %.1f MiB (at most %.1f MiB)\n",
+                static_cast<unsigned long long>(STEPS), session.snapshots.size(),
+                static_cast<unsigned long long>(session.snapshotInterval), double(snapshot_bytes(session)) / (1 << 20),
+                double(MAX_SNAPSHOTS * sizeof(Snapshot)) / (1 << 20));
     return 0;
 }

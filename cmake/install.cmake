@@ -3,8 +3,8 @@
 # folder the menu entry starts the program in so that PONG2 plays. Beside
 # them: the desktop entry, the CHIP-8 ROM type, the icons, the AppStream
 # metainfo and the man page, from data/. The tools for ROM authors (the
-# assembler, the disassembler and the headless runner) are no games: they go
-# to bin/, with their man pages in section 1.
+# assembler, the disassembler, the headless runner and the debugger) are no
+# games: they go to bin/, with their man pages in section 1.
 #
 # The Windows build ships a folder of its own (windows/build.sh).
 if(WIN32)
@@ -31,7 +31,7 @@ configure_file(${data_in}/${VOSTRELINA_ID}.desktop.in ${data_out}/${VOSTRELINA_I
 configure_file(${data_in}/${VOSTRELINA_ID}.metainfo.xml.in ${data_out}/${VOSTRELINA_ID}.metainfo.xml @ONLY)
 configure_file(${data_in}/vostrelina-mime.xml.in ${data_out}/vostrelina.xml @ONLY)
 configure_file(${data_in}/vostrelina.6.in ${data_out}/vostrelina.6 @ONLY)
-set(VOSTRELINA_TOOLS vostrelina-asm vostrelina-dis vostrelina-run)
+set(VOSTRELINA_TOOLS vostrelina-asm vostrelina-dis vostrelina-run vostrelina-dbg)
 foreach(tool ${VOSTRELINA_TOOLS})
     configure_file(${data_in}/${tool}.1.in ${data_out}/${tool}.1 @ONLY)
     install(FILES ${data_out}/${tool}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -12,9 +12,10 @@
 # for packages that are missing, with one apt-get update before installing.
 set -euo pipefail
 
-# The program: compiler, CMake, SDL 1.2, SDL_ttf and the font. No test or
-# benchmark library: the run command builds neither.
-build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev fonts-freefont-ttf"
+# The program: compiler, CMake, SDL 1.2, SDL_ttf and the font, and ncurses
+# for the debugger's full-screen view. No test or benchmark library: the run
+# command builds neither.
+build_packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-ttf2.0-dev libncurses-dev fonts-freefont-ttf"
 # The tests' build: GoogleTest/GoogleMock, Google Benchmark (the benchmarks'
 # yardstick tests are among the tests), Xlib for the small window-closing
 # helper.
@@ -25,9 +26,10 @@ dev_packages="googletest libgtest-dev libgmock-dev libbenchmark-dev libx11-dev"
 # sanitizer build and the fuzzer (libclang-rt-dev: those of the default
 # clang, 14 on Debian 12, 19 on 13); strace to see that the program writes
 # no file; ps (procps, absent from minimal images) for waiting on the program;
-# setxkbmap and xmodmap for the keyboard layouts test, and sdl12-compat, the
-# second SDL 1.2 the real-window tests run on.
-test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-dev strace procps x11-xkb-utils x11-xserver-utils libsdl1.2-compat"
+# setxkbmap and xmodmap for the keyboard layouts test, sdl12-compat, the
+# second SDL 1.2 the real-window tests run on, and tmux, the real terminal
+# the debugger's view is tested in.
+test_packages="xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-dev strace procps x11-xkb-utils x11-xserver-utils libsdl1.2-compat tmux"
 # The benchmarks: Google Benchmark, and a private Xvfb (xdpyinfo from
 # x11-utils) for their run under the X11 driver.
 bench_packages="libbenchmark-dev xvfb xauth x11-utils"

@@ -1,5 +1,6 @@
-// vostrelina-asm SOURCE OUTPUT: assembles SOURCE into the binary image
-// OUTPUT (the build assembles the ROMs it ships with it). Errors and warnings
+// vostrelina-asm SOURCE OUTPUT [--symbols FILE]: assembles SOURCE into the
+// binary image OUTPUT (the build assembles the ROMs it ships with it), and
+// its labels into FILE for vostrelina-dbg. Errors and warnings
 // are printed as "SOURCE:LINE: message", one a line; on any error no output
 // is written. See USAGE for the exit codes.
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "assembler.h"
 #include "cli.h"
+#include "symbols.h"
 
 namespace {
 
@@ -16,11 +18,13 @@ namespace {
 constexpr size_t MAX_SOURCE = 1 << 24;
 
 const char* const USAGE =
-    "usage: vostrelina-asm SOURCE OUTPUT\n"
+    "usage: vostrelina-asm SOURCE OUTPUT [--symbols FILE]\n"
     "Assembles the CHIP-8 program SOURCE into the image OUTPUT, placed at 0x200.\n"
     "'-' is standard input as SOURCE, standard output as OUTPUT.\n"
-    "  --help     this text\n"
-    "  --version  the version\n"
+    "  --symbols FILE  also write the labels to FILE, one a line, 0x2A0 loop, for\n"
+    "                  vostrelina-dbg --symbols\n"
+    "  --help          this text\n"
+    "  --version       the version\n"
     "Exit status: 0 written; 1 errors in SOURCE (nothing is written); 2 a usage\n"
     "error, or a file that cannot be read or written.\n";
 
@@ -30,9 +34,17 @@ int main(int argc, char** argv) {
     set_program("vostrelina-asm");
     if (answer_help_or_version(argc, argv, USAGE)) return EXIT_DONE;
     std::vector<std::string> paths;
+    std::string symbolsPath;
     for (int i = 1; i < argc; ++i) {
-        if (is_option(argv[i])) return usage_error("unknown option '" + std::string(argv[i]) + "'");
-        paths.push_back(argv[i]);
+        const std::string arg = argv[i];
+        if (arg == "--symbols" || arg.compare(0, 10, "--symbols=") == 0) {
+            if (arg == "--symbols" && i + 1 >= argc) return usage_error("--symbols needs a value");
+            symbolsPath = arg == "--symbols" ? argv[++i] : arg.substr(10);
+            if (symbolsPath.empty()) return usage_error("--symbols needs a value");
+            continue;
+        }
+        if (is_option(arg)) return usage_error("unknown option '" + arg + "'");
+        paths.push_back(arg);
     }
     if (paths.size() != 2) return usage_error("name one SOURCE and one OUTPUT");
     const std::string& sourcePath = paths[0];
@@ -40,6 +52,8 @@ int main(int argc, char** argv) {
 
     std::string error;
     if (!check_output(outputPath, {sourcePath}, error)) return file_error(outputPath, error);
+    if (!symbolsPath.empty() && !check_output(symbolsPath, {sourcePath, outputPath}, error))
+        return file_error(symbolsPath, error);
     std::string source;
     bool tooLong = false;
     if (!read_input(sourcePath, MAX_SOURCE, source, tooLong, error)) return file_error(sourcePath, error);
@@ -56,5 +70,7 @@ int main(int argc, char** argv) {
 
     const std::string image(result.image.begin(), result.image.end());
     if (!write_output(outputPath, image, error)) return file_error(outputPath, error);
+    if (!symbolsPath.empty() && !write_output(symbolsPath, symbols_text(result.labels), error))
+        return file_error(symbolsPath, error);
     return EXIT_DONE;
 }

@@ -1,7 +1,5 @@
 // vostrelina-run ROM [options]: the program run headless on the machine
 // library, one instruction a step as the window runs it; see USAGE.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -108,27 +106,6 @@ std::string parse_options(int argc, char** argv, Options& options) {
     return "";
 }
 
-// Whether --keys names a file: one that exists, or '-'. What names none is
-// a script, unless it could not be one (no STEP:, or a '.', '/' or '\\'):
-// then it is a file that is missing.
-bool names_a_file(const std::string& argument) {
-    struct stat status;
-    if (argument == "-" || stat(argument.c_str(), &status) == 0) return true;
-    return argument.find(':') == std::string::npos || argument.find_first_of("./\\") != std::string::npos;
-}
-
-// The key script: the named file if there is one, else the argument itself.
-int load_keys(const std::string& argument, std::vector<KeyEvent>& events) {
-    std::string text = argument, error;
-    bool tooLong = false;
-    if (names_a_file(argument)) {
-        if (!read_input(argument, MAX_TEXT_FILE, text, tooLong, error)) return file_error(argument, error);
-        if (tooLong) return file_error(argument, "too long for a key script");
-    }
-    if (!parse_key_script(text, events, error)) return usage_error("--keys: " + error);
-    return 0;
-}
-
 int load_expected(const std::string& path, std::vector<uint8_t>& cells) {
     std::string text, error;
     bool tooLong = false;
@@ -156,7 +133,7 @@ int main(int argc, char** argv) {
         if (!output.empty() && !check_output(output, inputs, error)) return file_error(output, error);
     }
     if (!options.keys.empty()) {
-        if (const int code = load_keys(options.keys, options.run.keys)) return code;
+        if (const int code = load_key_script(options.keys, options.run.keys)) return code;
     }
     std::vector<uint8_t> expected;
     if (!options.expect.empty()) {

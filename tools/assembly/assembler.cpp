@@ -350,6 +350,7 @@ void define_equ(Assembler& as, const Statement& st) {
 AsmResult assemble(const std::string& source) {
     Assembler as;
     std::vector<Statement> statements;
+    std::map<std::string, int> labels;
 
     // First pass: read every line, place it, define labels and constants.
     std::istringstream lines(source);
@@ -359,7 +360,10 @@ AsmResult assemble(const std::string& source) {
         ++as.line;
         Statement st{as.line, "", "", false, {}, address};
         if (!parse_line(as, raw, st)) continue;
-        if (!st.label.empty()) define(as, st.label, {SYMBOL_NUMBER, address});
+        if (!st.label.empty()) {
+            define(as, st.label, {SYMBOL_NUMBER, address});
+            labels.emplace(st.label, address);
+        }
         if (st.word.empty()) continue;
         if (st.isEqu) { define_equ(as, st); continue; }
         int size = upper(st.word) == "DB" ? static_cast<int>(st.operands.size()) : 2;
@@ -394,6 +398,7 @@ AsmResult assemble(const std::string& source) {
         if (symbol.kind == SYMBOL_NUMBER) result.numbers[name] = symbol.value;
         else result.registers[name] = static_cast<int>(symbol.value);
     }
+    result.labels = labels;
     result.errors = as.errors;
     result.warnings = as.warnings;
     // Errors of the first pass come before those of the second; show them in line order.

@@ -17,6 +17,7 @@ struct AsmResult {
     std::vector<AsmError> errors;  // in source order
     std::vector<AsmError> warnings;  // the image is made all the same
     std::map<std::string, long> numbers;   // labels (addresses) and numeric constants
+    std::map<std::string, int> labels;     // the labels alone: name -> address
     std::map<std::string, int> registers;  // register aliases: name -> 0..15
 };
 

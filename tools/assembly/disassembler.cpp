@@ -193,3 +193,14 @@ Disassembly disassemble(const std::vector<uint8_t>& image, const std::string& na
     }
     return result;
 }
+
+std::map<int, std::string> disassembly_labels(const std::vector<uint8_t>& image) {
+    Program p(image);
+    follow(p);
+    lay_out(p);
+    std::map<int, std::string> labels;
+    for (int a = PROGRAM_START; a < p.end; ++a) {
+        if (p.label_of(a) != LABEL_NONE && p.lineStart[p.at(a)]) labels[a] = label_name(p, a);
+    }
+    return labels;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,3 +14,7 @@ struct Disassembly {
 
 // name is the ROM's name for the source's first line.
 Disassembly disassemble(const std::vector<uint8_t>& image, const std::string& name);
+
+// The labels the disassembly gives (sub_2A0, code_20C...), by address: the
+// debugger's names when the author's are not at hand.
+std::map<int, std::string> disassembly_labels(const std::vector<uint8_t>& image);

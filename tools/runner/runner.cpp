@@ -1,5 +1,7 @@
 #include "runner.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -72,6 +74,32 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, st
                      [](const KeyEvent& a, const KeyEvent& b) { return a.step < b.step; });
     error.clear();
     return true;
+}
+
+namespace {
+
+constexpr size_t MAX_KEY_SCRIPT = 1 << 20;  // far beyond any script written by hand
+
+// Whether --keys names a file: one that exists, or '-'. What names none is
+// a script, unless it could not be one (no STEP:, or a '.', '/' or '\\'):
+// then it is a file that is missing.
+bool names_a_file(const std::string& argument) {
+    struct stat status;
+    if (argument == "-" || stat(argument.c_str(), &status) == 0) return true;
+    return argument.find(':') == std::string::npos || argument.find_first_of("./\\") != std::string::npos;
+}
+
+}  // namespace
+
+int load_key_script(const std::string& argument, std::vector<KeyEvent>& events) {
+    std::string text = argument, error;
+    bool tooLong = false;
+    if (names_a_file(argument)) {
+        if (!read_input(argument, MAX_KEY_SCRIPT, text, tooLong, error)) return file_error(argument, error);
+        if (tooLong) return file_error(argument, "too long for a key script");
+    }
+    if (!parse_key_script(text, events, error)) return usage_error("--keys: " + error);
+    return EXIT_DONE;
 }
 
 // --- The run ---

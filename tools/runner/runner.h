@@ -26,6 +26,11 @@ struct KeyEvent {
 // events come back in step order, those of one step in script order.
 bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, std::string& error);
 
+// The key script of a --keys argument: the file it names, if it names one
+// (one that exists, or '-'), else the argument itself. 0, or the exit code
+// of the message said.
+int load_key_script(const std::string& argument, std::vector<KeyEvent>& events);
+
 enum class StopReason {
     CYCLES,   // the steps asked for are done
     PARKED,   // a jump to itself

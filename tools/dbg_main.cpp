@@ -1,0 +1,138 @@
+// vostrelina-dbg ROM [options]: the program run under the debugger, on the
+// runner's step; full-screen in a terminal, else commands read one a line.
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "debugger.h"
+#include "disassembler.h"
+#include "machine.h"
+#include "runner.h"
+#include "view.h"
+
+namespace {
+
+constexpr size_t MAX_SYMBOLS_FILE = 1 << 22;  // 4 MiB: a name for every address, and more
+
+const char* const USAGE =
+    "usage: vostrelina-dbg ROM [options]\n"
+    "Runs ROM under the debugger: break, step, step back and watch. In a terminal\n"
+    "it shows the machine full-screen; with standard input or output not a\n"
+    "terminal it reads commands one a line and answers in plain text ('help'\n"
+    "lists them).\n"
+    "  --fps F            frames a second the delay timer's clock assumes (1000)\n"
+    "  --seed S           seed of CXNN's random numbers (1)\n"
+    "  --keys SCRIPT      keypad events, as vostrelina-run takes them: a file, or\n"
+    "                     the script itself, e.g. '100:+5 160:-5 200:C*30'\n"
+    "  --symbols FILE     labels written by vostrelina-asm --symbols (default: the\n"
+    "                     disassembler's labels)\n"
+    "  --help, --version\n"
+    "Exit status: 0 done; 1 a command was refused (batch mode); 2 a usage error, or\n"
+    "a file that cannot be read.\n";
+
+struct Options {
+    std::string rom, keys, symbols;
+    DebugSettings debug;
+};
+
+std::string parse_options(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i], value;
+        if (!is_option(arg)) {
+            if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
+            options.rom = arg;
+            continue;
+        }
+        const size_t equals = arg.find('=');
+        const bool inlineValue = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
+        if (inlineValue) {
+            value = arg.substr(equals + 1);
+            arg = arg.substr(0, equals);
+        }
+        if (arg != "--fps" && arg != "--seed" && arg != "--keys" && arg != "--symbols")
+            return "unknown option '" + arg + "'";
+        if (!inlineValue) {
+            if (i + 1 >= argc) return arg + " needs a value";
+            value = argv[++i];
+        }
+        uint64_t number = 0;
+        if (arg == "--fps") {
+            if (!parse_unsigned(value, 1000000000, number) || number == 0)
+                return "--fps wants frames a second from 1 to 1000000000, not '" + value + "'";
+            options.debug.run.fps = static_cast<uint32_t>(number);
+        } else if (arg == "--seed") {
+            if (!parse_unsigned(value, 0xFFFFFFFF, number))
+                return "--seed wants a number from 0 to 4294967295, not '" + value + "'";
+            options.debug.seed = static_cast<uint32_t>(number);
+        } else {
+            if (value.empty()) return arg + " needs a value";
+            (arg == "--keys" ? options.keys : options.symbols) = value;
+        }
+    }
+    if (options.rom.empty()) return "name a ROM";
+    // Standard input carries the commands.
+    for (const std::string* input : {&options.rom, &options.keys, &options.symbols}) {
+        if (*input == "-") return "'-' cannot be an input: standard input carries the commands";
+    }
+    return "";
+}
+
+int batch(Session& session) {
+    int status = EXIT_DONE;
+    for (std::string line; std::getline(std::cin, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') continue;
+        const Answer answer = run_command(session, line);
+        std::fputs(answer.text.c_str(), stdout);
+        if (answer.error) status = EXIT_CONTENT;
+        if (answer.quit) break;
+    }
+    if (std::fflush(stdout) != 0) return file_error("-", "cannot be written");
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    set_program("vostrelina-dbg");
+    if (answer_help_or_version(argc, argv, USAGE)) return EXIT_DONE;
+    Options options;
+    const std::string problem = parse_options(argc, argv, options);
+    if (!problem.empty()) return usage_error(problem);
+    if (!options.keys.empty()) {
+        if (const int code = load_key_script(options.keys, options.debug.run.keys)) return code;
+    }
+    std::string error;
+    bool tooLong = false;
+    if (!options.symbols.empty()) {
+        std::string text;
+        if (!read_input(options.symbols, MAX_SYMBOLS_FILE, text, tooLong, error))
+            return file_error(options.symbols, error);
+        if (tooLong) return file_error(options.symbols, "too long for a symbols file");
+        if (!parse_symbols(text, options.debug.symbols, error)) return file_error(options.symbols, error);
+    }
+    std::string rom;
+    if (!read_input(options.rom, MAX_ROM_SIZE, rom, tooLong, error)) return file_error(options.rom, error);
+    if (tooLong) say(options.rom + ": longer than " + std::to_string(MAX_ROM_SIZE) + " bytes: the first " +
+                     std::to_string(MAX_ROM_SIZE) + " are loaded");
+    if (rom.empty()) say(options.rom + ": warning: the ROM is empty");
+    const std::vector<uint8_t> image(rom.begin(), rom.end());
+    if (options.symbols.empty()) {
+        for (const auto& [address, name] : disassembly_labels(image)) {
+            options.debug.symbols.addresses[name] = address;
+            options.debug.symbols.names[address] = name;
+        }
+    }
+
+    reset_to_start_up();
+    load_rom_image(image.data(), image.size());
+    Session session;
+    start_session(session, options.debug);
+    if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) return run_view(session);
+    return batch(session);
+}
