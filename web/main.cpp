@@ -16,6 +16,10 @@ namespace {
 // less what the browser needs for its own work.
 constexpr uint32_t SLICE_MS = 12;
 
+// How often a wait with nothing to run looks for its answer: a person's
+// click, a new ROM.
+constexpr unsigned WAIT_POLL_MS = 20;
+
 // Room for the path of a ROM the page hands over (its file system's).
 constexpr int PATH_CAPACITY = 4096;
 
@@ -51,7 +55,7 @@ extern "C" int SDL_WaitEvent(SDL_Event* event) {
             event->type = SDL_QUIT;
             return 1;
         }
-        hand_to_browser();
+        emscripten_sleep(WAIT_POLL_MS);
     }
 }
 
@@ -86,7 +90,7 @@ int main(int argc, char** argv) {
         bool fresh = run_until_new_rom(rom);
         video_close();
         while (!fresh) {
-            hand_to_browser();
+            emscripten_sleep(WAIT_POLL_MS);
             fresh = take_new_rom(rom, PATH_CAPACITY) != 0;
         }
     }

@@ -153,7 +153,10 @@
     ]);
     if (wasm) Module.wasmBinary = wasm;
     // The page's own texts in the program's font, from the same bytes.
-    if (font) document.fonts.add(new FontFace("FreeSans", font, { weight: "bold" }));
+    if (font) {
+      const face = new FontFace("FreeSans", font, { weight: "bold" });
+      face.load().then(() => document.fonts.add(face), () => {});
+    }
     Module.preRun = [() => {
       Module.FS.mkdir("/roms");
       if (font) Module.FS.writeFile("/FreeSans.ttf", font);
