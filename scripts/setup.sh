@@ -11,6 +11,7 @@
 #   debian   running a command in the other Debian (scripts/in-debian.sh)
 # Quick when everything is there: it asks dpkg first and only calls apt-get
 # for packages that are missing, with one apt-get update before installing.
+# "test" also installs the browser tests' npm packages (tests/web).
 set -euo pipefail
 
 # The program: compiler, CMake, SDL 1.2, SDL_ttf and the font. No test or
@@ -87,10 +88,21 @@ for package in $wanted; do
         missing="$missing $package"
     fi
 done
-[ -z "$missing" ] && exit 0
+if [ -n "$missing" ]; then
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    echo "Installing:$missing"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+fi
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-echo "Installing:$missing"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+# The browser tests' DevTools client, from npm at the versions
+# tests/web/package-lock.json pins, into tests/web/node_modules. Its install
+# scripts are not run, and so no browser is downloaded.
+if [[ " ${*:-run} " == *" test "* ]]; then
+    web_tests="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+    if [ ! -f "$web_tests/node_modules/puppeteer-core/package.json" ]; then
+        echo "Installing the browser tests' npm packages (tests/web/package-lock.json)"
+        (cd "$web_tests" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+    fi
+fi

@@ -19,11 +19,10 @@ web="$(cd "$2" && pwd)"
 # shellcheck source=../e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
 
-# The browser tests' client, as package-lock.json pins it; no browser is
-# downloaded with it (Debian's chromium is driven).
-if [ ! -d "$here/node_modules/puppeteer-core" ]; then
-    (cd "$here" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --ignore-scripts --no-audit --no-fund >/dev/null)
-fi
+# The browser tests' client, as package-lock.json pins it, installed by
+# scripts/setup.sh test; no browser is downloaded with it (Debian's chromium
+# is driven).
+bash "$top/scripts/setup.sh" test
 
 # The ROMs, written here byte by byte:
 # views.ch8 sets V0, VA and VB, draws glyph 8 at (5, 3) and loops on itself,
