@@ -55,6 +55,7 @@ step() {
     fi
 }
 
+# shellcheck disable=SC2034 # read by sources.sh
 build_script=web/build.sh
 # shellcheck source=../scripts/lib/sources.sh
 source "$top/scripts/lib/sources.sh"

@@ -54,6 +54,7 @@ step() {
 
 # The sources: Debian's source packages, and SDL_ttf's release where the
 # archive does not serve it (scripts/lib/sources.sh, shared with web/build.sh).
+# shellcheck disable=SC2034 # read by sources.sh
 build_script=windows/build.sh
 # shellcheck source=../scripts/lib/sources.sh
 source "$top/scripts/lib/sources.sh"

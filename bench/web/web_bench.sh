@@ -42,8 +42,7 @@ desktop_measure() {
 echo "Desktop window (Xvfb), PONG2: $seconds s a view"
 start_xvfb
 head -c 16 /dev/zero > "$FLIP_PROBE"
-(cd "$BUILD_DIR" && LD_PRELOAD="$WORK_DIR/flip_probe.so" exec ./vostrelina) 2> "$WORK_DIR/stderr" &
-APP_PID=$!
+LD_PRELOAD="$WORK_DIR/flip_probe.so" start_app "$BUILD_DIR"
 window=$(wait_window)
 grab_until "$window" framed 2 2 999999
 read -r desktop_framed desktop_moves < <(desktop_measure)

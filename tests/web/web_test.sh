@@ -14,7 +14,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 top="$(cd "$here/../.." && pwd)"
-export BUILD_DIR="$(cd "$1" && pwd)"
+BUILD_DIR="$(cd "$1" && pwd)"
+export BUILD_DIR
 web="$(cd "$2" && pwd)"
 # shellcheck source=../e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
