@@ -53,8 +53,16 @@
     return path;
   };
   async function giveRom(picked) {
+    try {
+      await writeRom(picked);
+    } catch (error) {
+      console.warn(`${picked.name}: ${error}`);  // unreadable: the program runs on
+    }
+  }
+  async function writeRom(picked) {
     const bytes = new Uint8Array(await picked.slice(0, ROM_BYTES_READ).arrayBuffer());
-    const path = "/roms/" + picked.name.replace(/\//g, "_");
+    const name = picked.name.replace(/\//g, "_");
+    const path = "/roms/" + (name === "" || name === "." || name === ".." ? "rom" : name);
     Module.FS.writeFile(path, bytes);
     messages.textContent = "";
     pendingRom = path;
