@@ -63,8 +63,14 @@ void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, u
     TTF_Init();
 }
 
+// The run is over, as when the desktop's window closes: the canvas is left
+// black, not showing the last frame (or the ROM dialog just answered) as if
+// the program were still there.
 void video_close() {
-    if (lockedScreen) SDL_UnlockSurface(lockedScreen);
+    if (lockedScreen) {
+        fill_rect(lockedScreen, 0, 0, lockedScreen->w, lockedScreen->h, 0x000000);
+        SDL_UnlockSurface(lockedScreen);
+    }
     lockedScreen = nullptr;
     TTF_Quit();
     SDL_Quit();

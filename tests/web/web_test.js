@@ -248,7 +248,12 @@ async function missingRom(base) {
   await waitFor("the dialog", shows(page, 150, 35, "666666", 2, 2, "777777"));
   await waitFor("the dialog's message", async () => (await messages(page)) === "Impossible d'ouvrir la rom\n" ||
     `messages: ${JSON.stringify(await messages(page))}`);
-  ok("a missing ?rom= shows the dialog and the message");
+  // Its OK button, clicked on the canvas (scaled up by the page), ends the
+  // run as on the desktop, and the canvas goes black like a closed window.
+  const box = await (await page.$("#screen")).boundingBox();
+  await page.mouse.click(box.x + (160 * box.width) / 320, box.y + (111 * box.height) / 160);
+  await waitFor("the run to end after OK", shows(page, 150, 35, "000000", 2, 2, "000000"));
+  ok("a missing ?rom= shows the dialog and the message; OK ends the run");
   await page.close();
 }
 
