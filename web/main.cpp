@@ -4,8 +4,6 @@
 #include <emscripten.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "frontend.h"
 
