@@ -1,6 +1,7 @@
 #include "frontend.h"
 
 #include <SDL.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -16,7 +17,7 @@
 int32_t viewMode = VIEW_FRAMED;
 uint32_t lastDelayTick = 0;
 Surface* screen = nullptr;
-int32_t romFailed = 0;
+bool romFailed = false;
 
 void load_rom(const char* path) {
     switch (read_rom_file(path)) {
@@ -30,9 +31,9 @@ void load_rom(const char* path) {
         std::fprintf(stderr, "Erreur de lecture de la rom : seul le début a été chargé\n");
         break;
     case ROM_UNOPENABLE:
-        show_rom_error();
+        show_rom_error(path, errno);
         appRunning = 0;
-        romFailed = 1;
+        romFailed = true;
         break;
     }
 }
@@ -41,7 +42,7 @@ void reset_front_end() {
     appRunning = 1;
     viewMode = VIEW_FRAMED;
     lastDelayTick = 0;
-    romFailed = 0;
+    romFailed = false;
 }
 
 void start_up(const char* commandLineTail) {
@@ -77,8 +78,14 @@ void step_machine() {
     execute_instruction();
 }
 
-void show_frame(Chrome chrome) {
+void show_frame_and_count_delay(Chrome chrome) {
     if (chrome == WITH_CHROME) render_view_chrome();
+    // The delay timer counts here, between the chrome and the grid. After the
+    // chrome, so that the debug panel shows the timer as this frame's
+    // instruction left it: the 60 that FX15 has just set, even when the count
+    // takes it to 59 in that same frame. Before the grid, which does not read
+    // the timer, so that place changes no pixel; it only fixes where in the
+    // frame the clock is read, the same in every frame.
     count_down_delay_timer();
     render_display();
     present_frame(screen);
@@ -86,16 +93,9 @@ void show_frame(Chrome chrome) {
 
 // One frame is one instruction. There is no pacing: the machine runs as fast
 // as frames can be drawn and flipped.
-//
-// The delay timer counts between the chrome and the grid. After the chrome,
-// so that the debug panel shows the timer as this frame's instruction left
-// it: the 60 that FX15 has just set, even when the count takes it to 59 in
-// that same frame. Before the grid, which does not read the timer, so that
-// place changes no pixel; it only fixes where in the frame the clock is read,
-// the same in every frame.
 void run_frame() {
     step_machine();
-    show_frame(WITH_CHROME);
+    show_frame_and_count_delay(WITH_CHROME);
 }
 
 int app_main(const char* commandLineTail) {

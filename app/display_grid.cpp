@@ -2,7 +2,7 @@
 #include "views.h"
 #include "machine.h"
 
-ViewArea grid_area(int mode, int margin) {
+Area grid_area(int mode, int margin) {
     const GridPlacement grid = grid_placement(mode);
     return {grid.left - margin, grid.top - margin, DISPLAY_WIDTH * grid.cellSize + 2 * margin,
             DISPLAY_HEIGHT * grid.cellSize + 2 * margin};

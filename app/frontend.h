@@ -23,7 +23,7 @@ constexpr int VIEW_DEBUG = 2;   // registers, next opcode and a small display
 extern int32_t viewMode;        // VIEW_FULL, VIEW_FRAMED or VIEW_DEBUG; starts framed
 extern uint32_t lastDelayTick;  // SDL tick of the delay timer's last count
 extern Surface* screen;         // the window surface, owned by SDL
-extern int32_t romFailed;       // the ROM could not be opened: exit code 1
+extern bool romFailed;          // the ROM could not be opened: exit code 1
 
 // Loads the ROM at path into the machine. One that cannot be opened is
 // reported (a message box, and standard error) and stops the run.
@@ -41,14 +41,15 @@ void start_up(const char* commandLineTail);
 void choose_view_mode();
 void count_down_delay_timer();
 
-// One frame: step_machine, then show_frame with the chrome.
+// One frame: step_machine, then show_frame_and_count_delay with the chrome.
 void run_frame();
 
 // The frame's two halves, for a caller that runs frames of its own (the
 // fuzzer, which draws the slow chrome only now and then). The machine's
 // half: the input polled, the view mode chosen, one instruction.
 void step_machine();
-// The drawing half: the view's chrome (the background, captions and debug
-// panel), the delay timer's count, the display's grid, the flip.
+// The drawing half, which also counts the delay timer: the view's chrome
+// (the background, captions and debug panel), the delay timer's count, the
+// display's grid, the flip.
 enum Chrome { WITH_CHROME, WITHOUT_CHROME };
-void show_frame(Chrome chrome);
+void show_frame_and_count_delay(Chrome chrome);

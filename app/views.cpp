@@ -42,7 +42,7 @@ void render_debug() {
     fill_rect(screen, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, MID_GREY);
     for (int r = 0; r < REGISTER_COUNT; r++) panel_line(10, 5 + 9 * r, "V%X : %X", r, m.V[r]);
     draw_frame_rect(screen, 5, 5, 55, 150, WHITE);
-    const ViewArea frame = grid_area(VIEW_DEBUG, DEBUG_FRAME_MARGIN);
+    const Area frame = grid_area(VIEW_DEBUG, DEBUG_FRAME_MARGIN);
     fill_rect(screen, frame.x, frame.y, frame.w, frame.h, LIGHT_GREY);
     draw_text(screen, FONT_FILE, 162, 109, CAPTION_TEXT, TEXT_POINTS, DARK_GREY);
 
@@ -55,7 +55,7 @@ void render_debug() {
     draw_frame_rect(screen, 259, 5, 55, 150, WHITE);
     panel_line(265, 5, "PC : %X", m.pc);
     panel_line(265, 23, "I : %X", m.I);
-    // Before this frame's count (run_frame says why).
+    // Before this frame's count (show_frame_and_count_delay says why).
     panel_line(265, 41, "dly : %i", m.delayTimer);
     // Only 9 px below dly, not 18 like the lines above: y 59 is not used.
     panel_line(265, 50, "snd : %i", m.soundTimer);

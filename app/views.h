@@ -25,12 +25,8 @@ constexpr GridPlacement grid_placement(int mode) {
                                                      : GRID_PLACEMENTS[VIEW_FULL];
 }
 
-struct ViewArea {
-    int x, y, w, h;
-};
-
 // The window area under a view's grid, grown by margin on every side.
-ViewArea grid_area(int mode, int margin);
+Area grid_area(int mode, int margin);
 
 // The debug view's grey frame reaches this far around its grid.
 constexpr int DEBUG_FRAME_MARGIN = 10;

@@ -3,9 +3,8 @@
 // with a summary: per view the frame time, the floor time and their ratio.
 //
 // Every pass of a benchmark's loop is timed on its own, and the figure kept
-// is the fastest pass: the work itself, without the time a machine shared
-// with other work gave to others (on two busy cores even the median debug
-// frame is preempted). Frames and floors repeat the same work, so the
+// is the fastest pass (fastest.h): on two busy cores even the median debug
+// frame is preempted. Frames and floors repeat the same work, so the
 // fastest of thousands is no lucky exception. With repetitions, interleaved
 // (--benchmark_enable_random_interleaving=true), frame and floor meet the
 // same conditions, and the summary keeps the fastest pass of all.
@@ -14,19 +13,16 @@
 // driver is the dummy one unless SDL_VIDEODRIVER says otherwise.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "frontend.h"
+#include "fastest.h"
 #include "floor.h"
 #include "programs.h"
-#include "run_failed.h"
 #include "session.h"
 #include "execute.h"
 
@@ -39,28 +35,6 @@ struct View {
     int mode;
 };
 constexpr View VIEWS[] = {{"full", VIEW_FULL}, {"framed", VIEW_FRAMED}, {"debug", VIEW_DEBUG}};
-
-// Runs the benchmark's loop, timing each pass (pass() only; after() is not
-// timed), and reports the fastest pass in seconds as the counter "fastest".
-template <class Pass, class After>
-void time_passes(benchmark::State& state, Pass pass, After after) {
-    double fastest = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        pass();
-        const auto end = std::chrono::steady_clock::now();
-        const double time = std::chrono::duration<double>(end - start).count();
-        if (fastest == 0 || time < fastest) fastest = time;
-        state.SetIterationTime(time);
-        after();
-    }
-    state.counters["fastest"] = fastest;
-}
-
-template <class Pass>
-void time_passes(benchmark::State& state, Pass pass) {
-    time_passes(state, pass, [] {});
-}
 
 void executor_benchmark(benchmark::State& state) {
     reset_to_start_up();
@@ -106,16 +80,8 @@ void start_up_benchmark(benchmark::State& state) {
         close_session);
 }
 
-// The lowest of the repetitions' figures.
-double lowest(const std::vector<double>& values) {
-    return *std::min_element(values.begin(), values.end());
-}
-
 void add(const char* name, void (*run)(benchmark::State&, int), int mode, benchmark::TimeUnit unit) {
-    benchmark::RegisterBenchmark(name, run, mode)
-        ->UseManualTime()
-        ->Unit(unit)
-        ->ComputeStatistics("min", lowest);
+    register_fastest(name, run, mode)->Unit(unit);
 }
 
 void register_benchmarks() {
@@ -130,24 +96,6 @@ void register_benchmarks() {
     add("start_up_to_first_flip", [](benchmark::State& s, int) { start_up_benchmark(s); }, 0,
         benchmark::kMillisecond);
 }
-
-// The console table as usual, and each benchmark's fastest pass (of all
-// repetitions) kept for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const auto fastest = run.counters.find("fastest");
-            if (run_failed(run, 0) || fastest == run.counters.end()) continue;
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            const bool lowest = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
-            if (single || lowest) seconds[run.run_name.function_name] = fastest->second.value;
-        }
-    }
-
-    std::map<std::string, double> seconds;
-};
 
 void print_summary(const std::map<std::string, double>& seconds, const char* driver) {
     auto known = [&](const std::string& name) { return seconds.count(name) != 0; };

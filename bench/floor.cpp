@@ -49,7 +49,7 @@ void plan_debug_panel(FloorFrame& frame, MachineState m, Surface* s) {
         std::snprintf(t.text, sizeof t.text, "V%X : %X", r, m.V[r]);
     }
     plan_box(frame.boxes[0], s, 5, 5, 55, 150);
-    const ViewArea grey = grid_area(VIEW_DEBUG, DEBUG_FRAME_MARGIN);
+    const Area grey = grid_area(VIEW_DEBUG, DEBUG_FRAME_MARGIN);
     frame.displayFrame = make_rect(grey.x, grey.y, grey.w, grey.h);
     std::snprintf(add_text(frame, 162, 109, 10, 0x666666).text, sizeof frame.texts[0].text,
                   "Vostrelina");

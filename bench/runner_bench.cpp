@@ -5,37 +5,26 @@
 // No trace: that is the runner as CI uses it. No SDL.
 //
 // As in bench_main.cpp, each pass is timed on its own and the fastest pass
-// is kept, so that other work on a shared machine is not counted.
+// is kept (fastest.h), so that other work on a shared machine is not counted.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <map>
 #include <string>
-#include <vector>
 
 #include "execute.h"
+#include "fastest.h"
 #include "machine.h"
 #include "programs.h"
-#include "run_failed.h"
 #include "runner.h"
 
 namespace {
 
 constexpr int BATCH = 4096;  // instructions per timed pass
 
+// Passes of BATCH instructions each.
 template <class Pass>
-void time_passes(benchmark::State& state, Pass pass) {
-    double fastest = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        pass();
-        const double time = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (fastest == 0 || time < fastest) fastest = time;
-        state.SetIterationTime(time);
-    }
-    state.counters["fastest"] = fastest;
+void time_batches(benchmark::State& state, Pass pass) {
+    time_passes(state, pass);
     state.SetItemsProcessed(state.iterations() * BATCH);
 }
 
@@ -46,7 +35,7 @@ void start_program() {
 
 void executor_benchmark(benchmark::State& state) {
     start_program();
-    time_passes(state, [] {
+    time_batches(state, [] {
         for (int i = 0; i < BATCH; i++) execute_instruction();
     });
 }
@@ -55,7 +44,7 @@ void runner_benchmark(benchmark::State& state) {
     start_program();
     RunSettings settings;
     settings.cycles = BATCH;
-    time_passes(state, [&] { benchmark::DoNotOptimize(run_steps(settings)); });
+    time_batches(state, [&] { benchmark::DoNotOptimize(run_steps(settings)); });
 }
 
 // The same with a key going down and up every 64 steps: the poll's work.
@@ -66,25 +55,8 @@ void runner_keys_benchmark(benchmark::State& state) {
     std::string script, error;
     for (int step = 1; step < BATCH; step += 64) script += std::to_string(step) + ":5*32 ";
     parse_key_script(script, settings.keys, error);
-    time_passes(state, [&] { benchmark::DoNotOptimize(run_steps(settings)); });
+    time_batches(state, [&] { benchmark::DoNotOptimize(run_steps(settings)); });
 }
-
-double lowest(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
-
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const auto fastest = run.counters.find("fastest");
-            if (run_failed(run, 0) || fastest == run.counters.end()) continue;
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            const bool min = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
-            if (single || min) seconds[run.run_name.function_name] = fastest->second.value;
-        }
-    }
-    std::map<std::string, double> seconds;
-};
 
 }  // namespace
 
@@ -97,7 +69,7 @@ int main(int argc, char** argv) {
                              {"runner", runner_benchmark},
                              {"runner_with_keys", runner_keys_benchmark}};
     for (const Entry& entry : entries)
-        benchmark::RegisterBenchmark(entry.name, entry.run)->UseManualTime()->ComputeStatistics("min", lowest);
+        register_fastest(entry.name, entry.run);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     SummaryReporter reporter;

@@ -181,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // in the very frame it happens.
         const bool withChrome = frames % CHROME_EVERY == 0 || viewMode != lastMode;
         lastMode = viewMode;
-        show_frame(withChrome ? WITH_CHROME : WITHOUT_CHROME);
+        show_frame_and_count_delay(withChrome ? WITH_CHROME : WITHOUT_CHROME);
         check_invariants(frames);
         frames++;
     }

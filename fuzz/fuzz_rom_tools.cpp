@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "chip8asm.h"
+#include "assembler.h"
 #include "disassembler.h"
 #include "keypad.h"
 #include "machine.h"

@@ -80,17 +80,17 @@ int32_t key_symbol(int32_t symbol, uint8_t scancode, bool x11) {
 }
 
 // The scancode is a byte in SDL 1.2, a wider enum in Emscripten's SDL headers.
-void take_key(PollMarker& marker, const SDL_KeyboardEvent& key, int32_t held, bool x11) {
+void take_key(PollMarker& marker, const SDL_KeyboardEvent& key, bool held, bool x11) {
     const auto scancode = static_cast<uint8_t>(key.keysym.scancode);
     const int slot = find_slot(key_symbol(key.keysym.sym, scancode, x11));
     if (slot < 0) return;  // untracked keys leave the marker where it was
     take_key_event(marker, slot, held);
 }
 
-void take_button(PollMarker& marker, const SDL_MouseButtonEvent& button, uint8_t held) {
+void take_button(PollMarker& marker, const SDL_MouseButtonEvent& button, bool held) {
     if (button.button >= 1 && button.button <= MOUSE_BUTTONS) {
         MouseButtonFlags& flags = input.mouse[button.button - 1];
-        flags.mouseHeld = held;
+        flags.mouseHeld = held ? 1 : 0;
         mark_flag(marker, &flags.mouseNew);
     } else if (held && button.button == SDL_BUTTON_WHEELUP) {
         mark_flag(marker, &input.wheelUpNew);
@@ -109,10 +109,10 @@ void poll_input(bool x11) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-        case SDL_KEYDOWN: take_key(marker, event.key, 1, x11); break;
-        case SDL_KEYUP: take_key(marker, event.key, 0, x11); break;
-        case SDL_MOUSEBUTTONDOWN: take_button(marker, event.button, 1); break;
-        case SDL_MOUSEBUTTONUP: take_button(marker, event.button, 0); break;
+        case SDL_KEYDOWN: take_key(marker, event.key, true, x11); break;
+        case SDL_KEYUP: take_key(marker, event.key, false, x11); break;
+        case SDL_MOUSEBUTTONDOWN: take_button(marker, event.button, true); break;
+        case SDL_MOUSEBUTTONUP: take_button(marker, event.button, false); break;
         case SDL_QUIT: appRunning = 0; break;  // the frame still runs to its end
         default: break;                        // motion, focus and the rest
         }

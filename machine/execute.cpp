@@ -97,7 +97,7 @@ int execute_draw(MachineState& m, Instruction in) {
 }
 
 int execute_keys(MachineState& m, Instruction in) {
-    const bool held = key_is_down(m.V[X(in)]) == 1;
+    const bool held = key_is_down(m.V[X(in)]);
     switch (NN(in)) {
     case 0x9E: return skip_if(m, held);    // EX9E  skip if key VX held
     case 0xA1: return skip_if(m, !held);   // EXA1  skip if key VX not held

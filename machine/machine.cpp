@@ -66,6 +66,13 @@ static bool is_directory(int fd) {
 FILE* open_rom(const char* path) {
 #ifdef _WIN32
     FILE* file = std::fopen(path, "rb");
+    // Windows refuses to open a directory, saying EACCES: it is told apart so
+    // that the user hears it is a directory, not a matter of permission.
+    struct _stat named;
+    if (!file && errno == EACCES && _stat(path, &named) == 0 && (named.st_mode & _S_IFDIR) != 0) {
+        errno = EISDIR;
+        return nullptr;
+    }
     if (file && is_directory(_fileno(file))) {
         std::fclose(file);
         errno = EISDIR;

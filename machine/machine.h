@@ -67,5 +67,6 @@ std::FILE* open_rom(const char* path);
 
 // Reads the file named by path (verbatim, binary) to 0x200. Never reads more
 // than 3584 bytes and one more to tell that the file was longer, so an endless
-// file such as /dev/zero cannot hold up start-up.
+// file such as /dev/zero cannot hold up start-up. On ROM_UNOPENABLE errno says
+// why, as open_rom left it.
 RomStatus read_rom_file(const char* path);

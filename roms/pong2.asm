@@ -1,4 +1,4 @@
-; PONG2: two-player Pong for Vostrelina, assembled by tools/chip8asm.
+; PONG2: two-player Pong for Vostrelina, assembled by vostrelina-asm (tools/).
 ;
 ; Left player:  keypad 1 up, keypad 4 down   (keys 3 and E)
 ; Right player: keypad C up, keypad D down   (keys 6 and Y)

@@ -32,13 +32,27 @@ options=(--benchmark_repetitions=20 --benchmark_min_time=0.05
          --benchmark_enable_random_interleaving=true
          --benchmark_display_aggregates_only=true --benchmark_color=false "$@")
 
+# True once process $1 has run a second of CPU time, user and system: past
+# start-up, well into its frames. A busy machine only makes that take longer.
+ran_a_second() {
+    local stat fields ticks
+    if has_ended "$1"; then fail "the program ended within its first second"; fi
+    stat=$(cat "/proc/$1/stat" 2> /dev/null || true)
+    [ -n "$stat" ] || { WHY="process $1 is ending"; return 1; }
+    # After the command name in brackets: the state, field 3, comes first, so
+    # utime and stime (fields 14 and 15) are the 12th and 13th.
+    read -r -a fields <<< "${stat##*) }"
+    ticks=$((fields[11] + fields[12]))
+    [ "$ticks" -ge "$(getconf CLK_TCK)" ] || { WHY="process $1 has run $ticks clock ticks"; return 1; }
+}
+
 # Peak resident memory of the real executable on the benchmark's ROM: after
-# two seconds of frames (framed view) it is sent SIGTERM, which SDL turns into
-# a quit request, so it ends as a closed window would, with exit code 0.
+# a second of frames (framed view) it is sent SIGTERM, which SDL turns into a
+# quit request, so it ends as a closed window would, with exit code 0.
 peak_memory() {
     ./vostrelina bench.ch8 &
     APP_PID=$!
-    sleep 2
+    wait_until "a second of the program's frames" 60 ran_a_second "$APP_PID"
     local peak
     peak=$(awk '/^VmHWM/ { print $2, $3 }' "/proc/$APP_PID/status")
     kill -TERM "$APP_PID"

@@ -38,6 +38,8 @@ if [ "${VOSTRELINA_IN_DEBIAN_NS:-}" != "$$" ]; then
     VOSTRELINA_IN_DEBIAN_NS=$$ exec unshare --mount --propagation private bash "$0" "$suite" "$@"
 fi
 die() { echo "in-debian.sh: $*" >&2; exit 1; }
+# shellcheck source=lib/harness.sh
+source "$top/scripts/lib/harness.sh"
 command -v debootstrap > /dev/null || bash "$top/scripts/setup.sh" debian ||
     die "debootstrap is missing"
 git -C "$top" rev-parse --verify -q HEAD > /dev/null || die "$top has no commit to clone"
@@ -84,20 +86,21 @@ flock -u 9
 
 root=$(realpath "$(mktemp -d "$cache/$suite-root.XXXXXX")")
 mounted=()
+# True once no process runs in the copy; else kills those that do, which may
+# take a moment to go, or may have started others meanwhile.
+nothing_runs_inside() {
+    local proc found=""
+    for proc in /proc/[0-9]*; do
+        if [ "$(readlink "$proc/root" 2> /dev/null)" = "$root" ]; then
+            kill -KILL "${proc#/proc/}" 2> /dev/null && found="$found ${proc#/proc/}"
+        fi
+    done
+    [ -z "$found" ] || { WHY="still running in the copy:$found"; return 1; }
+}
 # Ends every process still running in the copy (the command's own, and any
 # server it left behind), so that nothing holds the mounts.
 end_processes_inside() {
-    local proc round
-    for round in 1 2 3; do
-        local found=""
-        for proc in /proc/[0-9]*; do
-            if [ "$(readlink "$proc/root" 2> /dev/null)" = "$root" ]; then
-                kill -KILL "${proc#/proc/}" 2> /dev/null && found=yes
-            fi
-        done
-        [ -n "$found" ] || return 0
-        sleep 0.5
-    done
+    poll_until 10 nothing_runs_inside || echo "in-debian.sh: $WHY" >&2
 }
 cleanup() {
     local status=$? i

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Vostrelina and starts it. With no ROM named it runs in the build
+# Builds Vostrelina and the ROM authors' tools (build/tools/vostrelina-asm,
+# -dis and -run), then starts it. With no ROM named it runs in the build
 # folder, where the build puts our PONG2 and a FreeSans.ttf; a ROM that is named
 # is opened from the caller's folder, and the font is then found beside the
 # executable.

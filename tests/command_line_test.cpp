@@ -45,9 +45,9 @@ TEST(CommandLineTail, PosixArgumentsJoinedByBlanks) {
     char out[16];
     char program[] = "vostrelina", a[] = "my", b[] = "rom";
     char* argv[] = {program, a, b};
-    ASSERT_EQ(join_arguments(3, argv, out, sizeof out), 1);
+    ASSERT_TRUE(join_arguments(3, argv, out, sizeof out));
     EXPECT_STREQ(out, "my rom");
-    ASSERT_EQ(join_arguments(1, argv, out, sizeof out), 1);
+    ASSERT_TRUE(join_arguments(1, argv, out, sizeof out));
     EXPECT_STREQ(out, "");
-    EXPECT_EQ(join_arguments(3, argv, out, 6), 0);  // "my rom" needs 7 bytes
+    EXPECT_FALSE(join_arguments(3, argv, out, 6));  // "my rom" needs 7 bytes
 }

@@ -12,6 +12,7 @@
 #include "input.h"
 #include "machine.h"
 #include "sdl_support.h"
+#include "text.h"
 #include "video.h"
 
 class SdlTest : public ::testing::Test {
@@ -31,3 +32,19 @@ protected:
         fill_rect(screen, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, 0x123456);
     }
 };
+
+// The panel's values are read back through the pixels they make: a line's
+// rows from..to (from its top), w pixels wide, are compared with the same
+// text drawn alone. The register lines are 9 px apart, so each is read in its
+// own 9 rows; the PC line below the box's top edge, on the line's row 0.
+inline int differs_from_text(int x, int y, int w, int from, int to, const char* text) {
+    static uint32_t shown[160][320];
+    for (int dy = from; dy < to; dy++)
+        for (int dx = 0; dx < w; dx++) shown[dy][dx] = pixel(x + dx, y + dy);
+    fill_rect(screen, 0, 0, 320, 160, 0x777777);
+    draw_text(screen, FONT_FILE, x, y, text, 10, 0xFFFFFF);
+    int differ = 0;
+    for (int dy = from; dy < to; dy++)
+        for (int dx = 0; dx < w; dx++) differ += shown[dy][dx] != pixel(x + dx, y + dy);
+    return differ;
+}

@@ -1,6 +1,4 @@
 // What each view draws, read back from the window surface.
-#include <cstring>
-
 #include "views.h"
 #include "sdl_fixture.h"
 #include "text.h"
@@ -14,22 +12,18 @@ protected:
     static void light(int x, int y) { machine.display[display_index(x, y)] = 1; }
 };
 
+// The full view, and any mode value but the three, covers the whole window
+// with the grid, leaving nothing of the debug view drawn before.
 TEST_F(ViewsTest, FullViewGridCoversTheWholeWindow) {
-    viewMode = VIEW_DEBUG;
-    draw_frame();
-    viewMode = VIEW_FULL;
-    light(63, 31);
-    draw_frame();
-    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 320 * 160 - 25);
-    EXPECT_EQ(count_colour(315, 155, 5, 5, 0xFFFFFF), 25);
-}
-
-TEST_F(ViewsTest, UnknownModeDrawsLikeTheFullView) {
-    viewMode = 7;
-    light(0, 0);
-    draw_frame();
-    EXPECT_EQ(count_colour(0, 0, 5, 5, 0xFFFFFF), 25);
-    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 320 * 160 - 25);
+    for (int mode : {VIEW_FULL, 7}) {
+        viewMode = VIEW_DEBUG;
+        draw_frame();
+        viewMode = mode;
+        light(63, 31);
+        draw_frame();
+        EXPECT_EQ(count_colour(0, 0, 320, 160, 0x000000), 320 * 160 - 25) << mode;
+        EXPECT_EQ(count_colour(315, 155, 5, 5, 0xFFFFFF), 25) << mode;
+    }
 }
 
 TEST_F(ViewsTest, FramedViewPutsCellsOnAGreyBorder) {
@@ -94,22 +88,6 @@ TEST_F(ViewsTest, DebugViewTextsStayInTheirPlaces) {
     EXPECT_EQ(count_colour(235, 0, 23, 160, 0xFFFFFF), 0);
     EXPECT_EQ(count_colour(86, 0, 148, 38, 0xFFFFFF), 0);
     EXPECT_EQ(count_colour(265, 62, 45, 90, 0xFFFFFF), 0);  // y 59 stays unused
-}
-
-// The panel's values are read back through the pixels they make: a line's
-// rows from..to (from its top), w pixels wide, are compared with the same
-// text drawn alone. The register lines are 9 px apart, so each is read in its
-// own 9 rows; the PC line below the box's top edge, on the line's row 0.
-int differs_from_text(int x, int y, int w, int from, int to, const char* text) {
-    static uint32_t shown[160][320];
-    for (int dy = from; dy < to; dy++)
-        for (int dx = 0; dx < w; dx++) shown[dy][dx] = pixel(x + dx, y + dy);
-    fill_rect(screen, 0, 0, 320, 160, 0x777777);
-    draw_text(screen, FONT_FILE, x, y, text, 10, 0xFFFFFF);
-    int differ = 0;
-    for (int dy = from; dy < to; dy++)
-        for (int dx = 0; dx < w; dx++) differ += shown[dy][dx] != pixel(x + dx, y + dy);
-    return differ;
 }
 
 TEST_F(ViewsTest, DebugViewShowsValuesAfterThisFrame) {

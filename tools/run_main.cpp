@@ -1,5 +1,7 @@
 // vostrelina-run ROM [options]: the program run headless on the machine
 // library, one instruction a step as the window runs it; see USAGE.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,10 +13,9 @@
 
 namespace {
 
-constexpr const char* PROGRAM = "vostrelina-run";
-constexpr int EXIT_MISMATCH = 1;
-constexpr int EXIT_USAGE = 2;
 constexpr size_t MAX_TEXT_FILE = 1 << 20;  // key scripts and screens are far smaller
+// The differing cells --expect lists; past them, how many more there are.
+constexpr size_t MAX_DIFFERENCES_SHOWN = 20;
 
 const char* const USAGE =
     "usage: vostrelina-run ROM [options]\n"
@@ -35,18 +36,10 @@ const char* const USAGE =
     "  --trace FILE       one line a step: step, PC, opcode, instruction, V0-VF, I,\n"
     "                     SP, DT and ST as the instruction finds them\n"
     "  --help, --version\n"
-    "Exit status: 0 done; 1 the display differs from --expect; 2 a usage error, a ROM\n"
-    "that cannot be read or a file that cannot be read or written.\n";
-
-int usage_error(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", PROGRAM, message.c_str(), PROGRAM);
-    return EXIT_USAGE;
-}
-
-int file_error(const std::string& path, const std::string& message) {
-    std::fprintf(stderr, "%s: %s: %s\n", PROGRAM, path.c_str(), message.c_str());
-    return EXIT_USAGE;
-}
+    "'-' is standard input as ROM, --keys or --expect (one of them), standard output\n"
+    "as --screen or --trace.\n"
+    "Exit status: 0 done; 1 the display differs from --expect; 2 a usage error, or a\n"
+    "file that cannot be read or written.\n";
 
 bool ends_with(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -65,8 +58,7 @@ struct Options {
 std::string parse_options(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i], value;
-        const bool option = arg.size() > 1 && arg[0] == '-';
-        if (!option) {
+        if (!is_option(arg)) {
             if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
             options.rom = arg;
             continue;
@@ -116,14 +108,21 @@ std::string parse_options(int argc, char** argv, Options& options) {
     return "";
 }
 
+// Whether --keys names a file: one that exists, or '-'. What names none is
+// a script, unless it could not be one (no STEP:, or a '.', '/' or '\\'):
+// then it is a file that is missing.
+bool names_a_file(const std::string& argument) {
+    struct stat status;
+    if (argument == "-" || stat(argument.c_str(), &status) == 0) return true;
+    return argument.find(':') == std::string::npos || argument.find_first_of("./\\") != std::string::npos;
+}
+
 // The key script: the named file if there is one, else the argument itself.
 int load_keys(const std::string& argument, std::vector<KeyEvent>& events) {
     std::string text = argument, error;
     bool tooLong = false;
-    std::FILE* probe = std::fopen(argument.c_str(), "rb");
-    if (probe) {
-        std::fclose(probe);
-        if (!read_whole_file(argument, MAX_TEXT_FILE, text, tooLong, error)) return file_error(argument, error);
+    if (names_a_file(argument)) {
+        if (!read_input(argument, MAX_TEXT_FILE, text, tooLong, error)) return file_error(argument, error);
         if (tooLong) return file_error(argument, "too long for a key script");
     }
     if (!parse_key_script(text, events, error)) return usage_error("--keys: " + error);
@@ -133,7 +132,7 @@ int load_keys(const std::string& argument, std::vector<KeyEvent>& events) {
 int load_expected(const std::string& path, std::vector<uint8_t>& cells) {
     std::string text, error;
     bool tooLong = false;
-    if (!read_whole_file(path, MAX_TEXT_FILE, text, tooLong, error)) return file_error(path, error);
+    if (!read_input(path, MAX_TEXT_FILE, text, tooLong, error)) return file_error(path, error);
     if (tooLong || !parse_screen(text, cells, error)) return file_error(path, tooLong ? "too long for a screen" : error);
     return 0;
 }
@@ -141,12 +140,21 @@ int load_expected(const std::string& path, std::vector<uint8_t>& cells) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (answer_help_or_version(argc, argv, USAGE, PROGRAM)) return 0;
+    set_program("vostrelina-run");
+    if (answer_help_or_version(argc, argv, USAGE)) return EXIT_DONE;
     Options options;
     const std::string problem = parse_options(argc, argv, options);
     if (!problem.empty()) return usage_error(problem);
 
     // Everything that can be wrong with the files is found before the run.
+    const std::vector<std::string> inputs = {options.rom, options.keys, options.expect};
+    int fromStdin = 0;
+    for (const std::string& input : inputs) fromStdin += input == "-";
+    if (fromStdin > 1) return usage_error("only one of the ROM, --keys and --expect can be '-'");
+    std::string error;
+    for (const std::string& output : {options.screen, options.trace}) {
+        if (!output.empty() && !check_output(output, inputs, error)) return file_error(output, error);
+    }
     if (!options.keys.empty()) {
         if (const int code = load_keys(options.keys, options.run.keys)) return code;
     }
@@ -154,48 +162,43 @@ int main(int argc, char** argv) {
     if (!options.expect.empty()) {
         if (const int code = load_expected(options.expect, expected)) return code;
     }
+    std::string rom;
+    bool tooLong = false;
+    if (!read_input(options.rom, MAX_ROM_SIZE, rom, tooLong, error)) return file_error(options.rom, error);
+    if (tooLong) say(options.rom + ": longer than " + std::to_string(MAX_ROM_SIZE) + " bytes: the first " +
+                     std::to_string(MAX_ROM_SIZE) + " are loaded");
+    if (rom.empty()) say(options.rom + ": warning: the ROM is empty");
     reset_to_start_up();
-    switch (read_rom_file(options.rom.c_str())) {
-    case ROM_LOADED: break;
-    case ROM_UNOPENABLE: return file_error(options.rom, "cannot open the ROM (missing, unreadable or a directory)");
-    case ROM_CUT:
-        std::fprintf(stderr, "%s: %s: longer than %d bytes: the first %d are loaded\n", PROGRAM,
-                     options.rom.c_str(), MAX_ROM_SIZE, MAX_ROM_SIZE);
-        break;
-    case ROM_READ_ERROR:
-        std::fprintf(stderr, "%s: %s: reading failed part way: what was read is loaded\n", PROGRAM,
-                     options.rom.c_str());
-        break;
-    }
+    load_rom_image(reinterpret_cast<const uint8_t*>(rom.data()), rom.size());
     for (const auto& [address, byte] : options.pokes) machine.memory[address] = byte;
     std::srand(static_cast<unsigned>(options.seed));
 
-    std::FILE* trace = nullptr;
+    OutputFile trace;
     if (!options.trace.empty()) {
-        trace = options.trace == "-" ? stdout : std::fopen(options.trace.c_str(), "wb");
-        if (!trace) return file_error(options.trace, "cannot be written");
-        std::fputs(trace_header().c_str(), trace);
-        options.run.trace = trace;
+        if (!trace.open(options.trace, error)) return file_error(options.trace, error);
+        std::fputs(trace_header().c_str(), trace.file());
+        options.run.trace = trace.file();
         options.run.limit = TRACED_STEP_LIMIT;
     }
     const RunResult result = run_steps(options.run);
-    if (trace && (trace == stdout ? std::fflush(trace) : std::fclose(trace)) != 0)
-        return file_error(options.trace, "cannot be written");
-    std::fprintf(stderr, "%s: %s\n", PROGRAM, describe_stop(result, options.run).c_str());
+    if (!options.trace.empty() && !trace.commit(error)) return file_error(options.trace, error);
+    say(describe_stop(result, options.run));
 
-    std::string error;
     if (!options.screen.empty()) {
         const std::string text = ends_with(options.screen, ".pbm") ? screen_pbm() : screen_text();
-        if (!write_whole_file(options.screen, text, error)) return file_error(options.screen, error);
+        if (!write_output(options.screen, text, error)) return file_error(options.screen, error);
     }
     if (!options.expect.empty()) {
         const std::vector<std::string> differences = screen_differences(expected);
         if (!differences.empty()) {
-            std::fprintf(stderr, "%s: the display differs from %s in %zu cells:\n", PROGRAM,
-                         options.expect.c_str(), differences.size());
-            for (const std::string& line : differences) std::fprintf(stderr, "  %s\n", line.c_str());
-            return EXIT_MISMATCH;
+            say("the display differs from " + options.expect + " in " + std::to_string(differences.size()) +
+                " cells:");
+            for (size_t i = 0; i < differences.size() && i < MAX_DIFFERENCES_SHOWN; ++i)
+                std::fprintf(stderr, "  %s\n", differences[i].c_str());
+            if (differences.size() > MAX_DIFFERENCES_SHOWN)
+                std::fprintf(stderr, "  … and %zu more\n", differences.size() - MAX_DIFFERENCES_SHOWN);
+            return EXIT_CONTENT;
         }
     }
-    return 0;
+    return EXIT_DONE;
 }

@@ -18,6 +18,11 @@ void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, u
 void video_close();
 void present_frame(Surface* surface);
 
+// A rectangle of the window in plain integers: top-left corner, width, height.
+struct Area {
+    int x, y, w, h;
+};
+
 // SDL_Rect holds 16-bit fields; callers pass plain integers.
 SDL_Rect make_rect(int x, int y, int w, int h);
 

@@ -33,16 +33,16 @@ void strip_enclosing_quotes(const char* tail, char* out, int capacity) {
     out[length] = '\0';
 }
 
-int join_arguments(int argc, char** argv, char* out, int capacity) {
+bool join_arguments(int argc, char** argv, char* out, int capacity) {
     size_t used = 0;
     out[0] = '\0';
     for (int i = 1; i < argc; i++) {
         const size_t length = std::strlen(argv[i]);
         const size_t separator = i > 1 ? 1 : 0;
-        if (used + separator + length >= static_cast<size_t>(capacity)) return 0;
+        if (used + separator + length >= static_cast<size_t>(capacity)) return false;
         if (separator) out[used++] = ' ';
         std::memcpy(out + used, argv[i], length + 1);
         used += length;
     }
-    return 1;
+    return true;
 }

@@ -15,5 +15,5 @@ const char* cut_command_line_tail(const char* line);
 void strip_enclosing_quotes(const char* tail, char* out, int capacity);
 
 // The ROM path of a POSIX command line: the arguments joined by single
-// blanks, into out (capacity bytes). Returns 0 if it does not fit.
-int join_arguments(int argc, char** argv, char* out, int capacity);
+// blanks, into out (capacity bytes). Returns false if it does not fit.
+bool join_arguments(int argc, char** argv, char* out, int capacity);

@@ -27,6 +27,10 @@ cp -a "$ROMS" "$WORK_DIR/roms.orig"
 
 CUT="Rom trop longue : seuls ses 3584 premiers octets ont été chargés"
 NO_ROM="Impossible d'ouvrir la rom"
+# The line after it: the path as given, the reason, and for a relative path
+# the working directory (the program's, $RUN, as the system names it).
+quote_regex() { sed 's/[][\.*^$+?(){}|]/\\&/g' <<< "$1"; }
+HERE=" \(dossier courant : $(quote_regex "$(cd "$RUN" && pwd -P)")\)"
 NO_SDL="Erreur d'initialisation de SDL: .+"
 NO_VIDEO="Impossible de charger le mode vidéo : .+"
 NO_FONT="Police introuvable : FreeSans.ttf \(les textes ne seront pas affichés\)"
@@ -231,15 +235,24 @@ feed_late_fifo() {
 ROMS_LISTING="$(ls -lA --time-style=full-iso "$ROMS" | tail -n +2)"
 
 # --- ROMs that cannot be opened: the message, exit code 1 ---
-case_exits "missing ROM" 1 "$NO_ROM" -- "$ROMS/no such.ch8"
-case_exits "no argument, no PONG2 here" 1 "$NO_ROM" --
-case_exits "a directory" 1 "$NO_ROM" -- "$ROMS"
-case_exits "several arguments naming no file" 1 "$NO_ROM" -- "$ROMS/my" rom
+case_exits "missing ROM" 1 "$NO_ROM" "$(quote_regex "$ROMS/no such.ch8") : fichier introuvable" -- \
+    "$ROMS/no such.ch8"
+case_exits "no argument, no PONG2 here" 1 "$NO_ROM" "PONG2 : fichier introuvable$HERE" --
+expect_stderr_bytes "no PONG2's lines" \
+    "$NO_ROM\nPONG2 : fichier introuvable (dossier courant : $(cd "$RUN" && pwd -P | sed 's/%/%%/g'))\n"
+case_exits "a relative path" 1 "$NO_ROM" "\.\./roms/no such\.ch8 : fichier introuvable$HERE" -- \
+    "../roms/no such.ch8"
+case_exits "a directory" 1 "$NO_ROM" "$(quote_regex "$ROMS") : est un dossier" -- "$ROMS"
+case_exits "several arguments naming no file" 1 "$NO_ROM" "$(quote_regex "$ROMS/my rom") : fichier introuvable" -- \
+    "$ROMS/my" rom
+case_exits "a file where a folder should be" 1 "$NO_ROM" \
+    "$(quote_regex "$ROMS/empty.ch8/rom") : un élément du chemin n'est pas un dossier" -- "$ROMS/empty.ch8/rom"
 case_exits "a path over 32767 bytes" 1 "$TOO_LONG" -- "$(head -c 20000 /dev/zero | tr '\0' a)" \
     "$(head -c 20000 /dev/zero | tr '\0' b)"
 if [ "$(id -u)" -ne 0 ]; then
     cp "$ROMS/empty.ch8" "$WORK_DIR/unreadable.ch8" && chmod 000 "$WORK_DIR/unreadable.ch8"
-    case_exits "an unreadable file" 1 "$NO_ROM" -- "$WORK_DIR/unreadable.ch8"
+    case_exits "an unreadable file" 1 "$NO_ROM" "$(quote_regex "$WORK_DIR/unreadable.ch8") : permission refusée" -- \
+        "$WORK_DIR/unreadable.ch8"
 fi
 
 # --- ROMs that load: the program runs ---

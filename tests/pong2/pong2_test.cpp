@@ -237,7 +237,7 @@ TEST_F(Pong2Test, ScoresAreDrawnWithTheDigitGlyphs) {
 TEST_F(Pong2Test, PaceFollowsTheDelayTimerNotTheFrameRate) {
     for (long perSecond : {4500L, 90000L}) {
         SetUp();
-        frameNanos = nanos_per_frame(perSecond);
+        set_frame_rate(perSecond);
         std::vector<Tick> ticks = run_ticks(400, autopilot);
         ASSERT_EQ(ticks.size(), 400u);
         // A tick's length is chosen as it begins, from the paddle hits of the
@@ -255,7 +255,7 @@ TEST_F(Pong2Test, PaceFollowsTheDelayTimerNotTheFrameRate) {
         EXPECT_GT(fast, 50) << perSecond << ": rallies never sped up";
     }
     SetUp();
-    frameNanos = nanos_per_frame(60);
+    set_frame_rate(60);
     std::vector<Tick> ticks = run_ticks(100);
     ASSERT_EQ(ticks.size(), 100u);
     EXPECT_NE(ticks[99].ballX, ticks[0].ballX);
@@ -321,7 +321,7 @@ TEST_F(Pong2Test, LiftingTheClockLosesNoCount) {
     const long write = number("lift_now") + 2, lift = number("CLOCK_LIFT");
     for (long perSecond : {500L, 4500L}) {
         SetUp();
-        frameNanos = nanos_per_frame(perSecond);
+        set_frame_rate(perSecond);
         int lifts = 0;
         for (long frames = 0; lifts < 30 && frames < 3000000; frames++) {
             if (machine.pc == write) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "chip8asm.h"
+#include "assembler.h"
 #include "disassembler.h"
 #include "execute.h"
 #include "instructions.h"

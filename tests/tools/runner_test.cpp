@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "keypad.h"
 #include "machine.h"
 #include "runner.h"
 
@@ -185,4 +189,46 @@ TEST(Screen, TextPbmAndDifferences) {
     EXPECT_FALSE(parse_screen(text.substr(65), cells, error));         // 31 rows
     EXPECT_FALSE(parse_screen("x" + text.substr(1), cells, error));    // a stray character
     EXPECT_FALSE(parse_screen(text + text.substr(0, 65), cells, error));  // 33 rows
+}
+
+// The step as other code drives it: one run_step at a time is run_steps, and
+// a copy of the runner's record, the machine's and the keypad's, taken mid
+// game, resumes to the same screen (the random numbers seeded alike from
+// there), as a debugger's snapshot must.
+TEST(Step, OneAtATimeAndResumedFromACopy) {
+    std::ifstream file(PONG2_PATH, std::ios::binary);
+    const std::vector<uint8_t> pong2((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(pong2.empty());
+    RunSettings settings;
+    settings.cycles = 6000;
+    settings.keys = keys("100:1*400 900:D*300 2500:C*150 2990:4*500 3001:+5 3002:-5");
+    std::srand(7);
+    load(pong2);
+    const RunResult whole = run_steps(settings);
+    const std::string wholeScreen = screen_text();
+
+    std::srand(7);
+    load(pong2);
+    RunnerState state = start_run(settings);
+    while (state.step < settings.cycles) run_step(state, settings);
+    EXPECT_EQ(state.step, whole.steps);
+    EXPECT_EQ(machine.pc, whole.pc);
+    EXPECT_EQ(screen_text(), wholeScreen);
+
+    std::srand(7);
+    load(pong2);
+    state = start_run(settings);
+    while (state.step < 3000) run_step(state, settings);
+    const RunnerState savedState = state;
+    const MachineState savedMachine = machine;
+    const InputState savedInput = input;
+    std::srand(11);
+    while (state.step < settings.cycles) run_step(state, settings);
+    const std::string first = screen_text();
+    state = savedState;
+    machine = savedMachine;
+    input = savedInput;
+    std::srand(11);
+    while (state.step < settings.cycles) run_step(state, settings);
+    EXPECT_EQ(screen_text(), first);
 }

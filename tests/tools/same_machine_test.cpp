@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "chip8asm.h"
+#include "assembler.h"
 #include "runner.h"
 #include "sdl_fixture.h"
 #include "views.h"

@@ -28,35 +28,109 @@ for tool in vostrelina-asm vostrelina-dis vostrelina-run; do
     expect_code 0 "$tools/$tool" --help
     grep -q "^usage: $tool " out.txt || fail "$tool --help gives no usage"
 done
-expect_code 0 "$tools/chip8asm" --version   # the build's own name still works
 
-# Bad input. A missing file, a directory, an empty file, bad options.
+# --- Bad cases, a table for each tool -------------------------------------
+#
+# bad NAME CODE MESSAGE TOOL ARGS...: the case NAME ends with CODE and says
+# MESSAGE, and leaves every file of the folder as it was: the same names,
+# modes, inodes and bytes, and nothing more (no temporary file left behind).
+fingerprint() {
+    find . ! -name out.txt ! -name err.txt -printf '%p %y %m %s %i\n' | sort
+    find . -type f ! -name out.txt ! -name err.txt -exec md5sum {} + | sort
+}
+bad() {
+    local name=$1 want=$2 message=$3 tool=$4 before code=0
+    shift 4
+    before=$(fingerprint)
+    # A deadline: an input that blocks is a failure too (124). FILE_LIMIT
+    # (kB) makes writes fail half way: at most that much a file, and the
+    # signal that would kill the tool ignored, so the write itself fails.
+    (if [ -n "${FILE_LIMIT:-}" ]; then ulimit -f "$FILE_LIMIT"; trap '' XFSZ; fi
+     exec timeout 20 "$tools/$tool" "$@") > out.txt 2> err.txt || code=$?
+    [ "$code" -eq "$want" ] || fail "$tool, $name: ended with $code, not $want: $(head -c 300 err.txt)"
+    grep -qF -- "$message" err.txt || fail "$tool, $name: no '$message' in: $(head -c 300 err.txt)"
+    [ "$(fingerprint)" = "$before" ] || fail "$tool, $name: the files changed: $(diff <(echo "$before") <(fingerprint) | head -5)"
+}
+
 mkdir folder
 : > empty.ch8
-expect_code 2 "$tools/vostrelina-asm"
-expect_code 1 "$tools/vostrelina-asm" missing.asm out.bin; expect_err "missing.asm: cannot open"
-expect_code 1 "$tools/vostrelina-asm" folder out.bin
-expect_code 2 "$tools/vostrelina-dis"; expect_err "name one ROM"
-expect_code 2 "$tools/vostrelina-dis" missing.ch8; expect_err "missing.ch8: No such file"
-expect_code 2 "$tools/vostrelina-dis" folder; expect_err "folder: is a directory"
-# A FIFO nobody writes to reads as an empty image, as the window reads it: no hang.
 mkfifo idle.fifo
-expect_code 0 timeout 20 "$tools/vostrelina-dis" idle.fifo
-expect_code 2 "$tools/vostrelina-dis" --frobnicate empty.ch8; expect_err "unknown option '--frobnicate'"
-expect_code 2 "$tools/vostrelina-dis" empty.ch8 folder/missing/out.asm
+printf 'loop: JP loop\n' > good.asm
+ln good.asm good-link.asm           # the same file by another name
+cp "$BUILD_DIR/PONG2" pong2.ch8
+printf 'old bytes\n' > keep.ch8; chmod 444 keep.ch8
+printf 'old bytes\n' > old.txt; chmod 640 old.txt
+for i in $(seq 600); do echo "db 1, 2, 3, 4"; done > big.asm   # a 2400-byte image
+
+bad "no argument"               2 "name one SOURCE and one OUTPUT"        vostrelina-asm
+bad "unknown option"            2 "unknown option '--bogus'"              vostrelina-asm --bogus good.asm out.ch8
+bad "missing input"             2 "missing.asm: No such file or directory" vostrelina-asm missing.asm out.ch8
+bad "input is a directory"      2 "folder: is a directory"                vostrelina-asm folder out.ch8
+bad "output is a directory"     2 "folder: is a directory"                vostrelina-asm good.asm folder
+bad "read-only output"          2 "keep.ch8: Permission denied"           vostrelina-asm good.asm keep.ch8
+bad "output is the input"       2 "is the same file as the input"         vostrelina-asm good.asm good.asm
+bad "output is the input, linked" 2 "is the same file as the input"       vostrelina-asm good.asm good-link.asm
+bad "missing folder"            2 "missing/out.ch8: No such file"         vostrelina-asm good.asm missing/out.ch8
+bad "errors in the source"      1 "-:1: undefined symbol 'nowhere'"   vostrelina-asm - old.txt <<< "JP nowhere"
+FILE_LIMIT=1 bad "write fails half way" 2 "old.txt: File too large" vostrelina-asm big.asm old.txt
+printf 'JP \033[2J\001\n' > binary.asm
+bad "binary source, escaped"    1 "binary.asm:1: bad value '\x1B[2J\x01'" vostrelina-asm binary.asm out.ch8
+if grep -q $'\033' err.txt; then fail "vostrelina-asm wrote a raw escape code to the terminal"; fi
+
+bad "no argument"               2 "name one ROM"                          vostrelina-dis
+bad "unknown option"            2 "unknown option '--frobnicate'"         vostrelina-dis --frobnicate empty.ch8
+bad "missing input"             2 "missing.ch8: No such file or directory" vostrelina-dis missing.ch8
+bad "input is a directory"      2 "folder: is a directory"                vostrelina-dis folder
+bad "output is a directory"     2 "folder: is a directory"                vostrelina-dis pong2.ch8 folder
+bad "read-only output"          2 "keep.ch8: Permission denied"           vostrelina-dis pong2.ch8 keep.ch8
+bad "output is the input"       2 "is the same file as the input"         vostrelina-dis pong2.ch8 pong2.ch8
+bad "missing folder"            2 "missing/out.asm: No such file"         vostrelina-dis pong2.ch8 missing/out.asm
+FILE_LIMIT=1 bad "write fails half way" 2 "old.txt: File too large" vostrelina-dis pong2.ch8 old.txt
 head -c 65537 /dev/zero > huge.ch8
-expect_code 2 "$tools/vostrelina-dis" huge.ch8; expect_err "not a CHIP-8 image"
-expect_code 2 "$tools/vostrelina-run"; expect_err "name a ROM"
-expect_code 2 "$tools/vostrelina-run" missing.ch8; expect_err "missing.ch8: cannot open the ROM"
-expect_code 2 "$tools/vostrelina-run" folder; expect_err "cannot open the ROM"
-expect_code 2 "$tools/vostrelina-run" empty.ch8 empty.ch8; expect_err "name one ROM"
-for bad in "--cycles 0" "--cycles x" "--cycles" "--fps 0" "--seed -1" "--poke 0x1000=1" \
-           "--poke 5=256" "--poke 5" "--keys 10:5" "--frobnicate" "--screen=" "--expect missing.txt"; do
+bad "huge input"                2 "not a CHIP-8 image"                    vostrelina-dis huge.ch8
+
+bad "no argument"               2 "name a ROM"                            vostrelina-run
+bad "unknown option"            2 "unknown option '--frobnicate'"         vostrelina-run empty.ch8 --frobnicate
+bad "two ROMs"                  2 "name one ROM"                          vostrelina-run empty.ch8 empty.ch8
+bad "missing input"             2 "missing.ch8: No such file or directory" vostrelina-run missing.ch8
+bad "input is a directory"      2 "folder: is a directory"                vostrelina-run folder
+bad "missing --keys file"       2 "keys.txt: No such file or directory"   vostrelina-run empty.ch8 --keys keys.txt
+bad "--keys is a directory"     2 "folder: is a directory"                vostrelina-run empty.ch8 --keys folder
+bad "bad key event"             2 "bad key event '10:5'"                  vostrelina-run empty.ch8 --keys 10:5
+bad "missing --expect file"     2 "missing.txt: No such file or directory" vostrelina-run empty.ch8 --expect missing.txt
+bad "two inputs on stdin"       2 "only one of"                           vostrelina-run - --keys -
+bad "--screen is a directory"   2 "folder: is a directory"                vostrelina-run pong2.ch8 --screen folder
+bad "--trace is read-only"      2 "keep.ch8: Permission denied"           vostrelina-run pong2.ch8 --trace keep.ch8
+bad "--screen is the ROM"       2 "is the same file as the input"         vostrelina-run pong2.ch8 --screen pong2.ch8
+bad "--trace is --keys"         2 "is the same file as the input"         vostrelina-run pong2.ch8 --keys old.txt --trace old.txt
+bad "--screen in a missing folder" 2 "missing/s.txt: No such file"        vostrelina-run pong2.ch8 --screen missing/s.txt
+bad "--trace in a missing folder"  2 "missing/t.txt: No such file"        vostrelina-run pong2.ch8 --trace missing/t.txt
+FILE_LIMIT=1 bad "--screen fails half way" 2 "old.txt: File too large" vostrelina-run pong2.ch8 --cycles 10 --screen old.txt
+FILE_LIMIT=1 bad "--trace fails half way" 2 "old.txt: File too large" vostrelina-run pong2.ch8 --cycles 100 --trace old.txt
+for option in "--cycles 0" "--cycles x" "--cycles" "--fps 0" "--seed -1" "--poke 0x1000=1" "--poke 5=256" \
+              "--poke 5" "--screen="; do
     # shellcheck disable=SC2086
-    expect_code 2 "$tools/vostrelina-run" empty.ch8 $bad
+    bad "bad value: $option" 2 "Try 'vostrelina-run --help'" vostrelina-run empty.ch8 $option
 done
-expect_code 2 "$tools/vostrelina-run" empty.ch8 --screen folder/missing/s.txt; expect_err "s.txt"
-expect_code 2 "$tools/vostrelina-run" empty.ch8 --trace folder/missing/t.txt; expect_err "t.txt"
+
+# A FIFO nobody writes to reads as empty, as the window reads it, with a
+# warning: no input blocks (the deadline is bad's).
+expect_code 0 timeout 20 "$tools/vostrelina-asm" idle.fifo fifo.ch8; expect_err "idle.fifo: warning: the source is empty"
+expect_code 0 timeout 20 "$tools/vostrelina-dis" idle.fifo; expect_err "idle.fifo: warning: the ROM is empty"
+expect_code 0 timeout 20 "$tools/vostrelina-run" idle.fifo --keys idle.fifo
+expect_err "idle.fifo: warning: the ROM is empty"
+rm fifo.ch8
+
+# '-' in and out, and a replaced file keeps its mode.
+expect_code 0 "$tools/vostrelina-asm" - - < good.asm
+[ "$(od -An -tx1 out.txt | tr -d ' \n')" = 1200 ] || fail "asm - -: $(od -An -tx1 out.txt)"
+expect_code 0 "$tools/vostrelina-dis" - - < pong2.ch8
+grep -q "^; -" out.txt || grep -q "JP" out.txt || fail "dis - -: $(head -2 out.txt)"
+cp out.txt pong2.asm
+expect_code 0 "$tools/vostrelina-asm" pong2.asm old.txt
+cmp old.txt pong2.ch8 || fail "PONG2 does not come back through '-'"
+[ "$(stat -c %a old.txt)" = 640 ] || fail "the replaced file's mode is $(stat -c %a old.txt), not 640"
+rm old.txt pong2.asm
 
 # An empty ROM stalls on the 0000 that memory holds there.
 expect_code 0 "$tools/vostrelina-run" empty.ch8; expect_err "stalled: 0000 at 0x200 is not decoded, after 1 step"
@@ -89,6 +163,13 @@ expect_code 0 "$tools/vostrelina-run" digit.ch8 --poke 0x1FF=7 --screen seven.pb
 [ "$(head -2 seven.pbm | tr '\n' ' ')" = "P1 64 32 " ] || fail "not a PBM image: $(head -2 seven.pbm)"
 expect_code 0 "$tools/vostrelina-run" digit.ch8 --poke 0x1FF=7 --screen -
 cmp out.txt seven.txt || fail "--screen - differs from the file"
+expect_code 0 "$tools/vostrelina-run" - --poke 0x1FF=7 --screen - < digit.ch8
+cmp out.txt seven.txt || fail "the ROM from standard input draws another screen"
+# Of many differing cells, 20 are listed, then how many more.
+for i in $(seq 32); do printf '%064d\n' 0 | tr 0 '#'; done > lit.txt
+expect_code 1 "$tools/vostrelina-run" digit.ch8 --poke 0x1FF=7 --expect lit.txt
+[ "$(grep -c '^  cell' err.txt)" = 20 ] || fail "--expect listed $(grep -c '^  cell' err.txt) cells, not 20"
+expect_err "… and 2020 more"   # 2048 cells, 8 lit by the 7
 
 # A key script from a file: FX0A takes key B, pressed at step 3.
 printf '\xf0\x0a\xf0\x29\xd0\x05\x12\x06' > key.ch8

@@ -3,7 +3,8 @@
 # folder holds and links, its archive and two builds' archives, text drawn as
 # Linux draws it, a dropped ROM whose path has blanks, the window with its
 # title, frame, picture, debug view and close, the default PONG2, and the
-# message box of a missing ROM.
+# message box of a missing ROM and of a directory, with the line that says
+# which and why.
 # Usage: bash tests/windows/wine_test.sh [BUILD_WINDOWS_FOLDER]
 # Ends with one line "windows: N passed, M failed".
 #
@@ -154,6 +155,23 @@ pe_timestamp() {
     od -An -tu4 -j$((header + 8)) -N4 "$1" | tr -d ' '
 }
 
+# Fails unless the two builds of the reproducibility check made the file $1
+# of their folders with the same bytes, a $2; when they differ, both are kept
+# in OUT/$2s-that-differ for a look.
+same_in_both_builds() {
+    local file="$1" what="$2" first second kept="$out/$2s-that-differ"
+    first=$(sha256sum < "$WORK_DIR/first/dist/$file" | cut -d' ' -f1)
+    second=$(sha256sum < "$WORK_DIR/second/dist/$file" | cut -d' ' -f1)
+    if [ "$first" != "$second" ]; then
+        rm -rf "$kept"
+        mkdir -p "$kept"
+        cp "$WORK_DIR/first/dist/$file" "$kept/first-$file"
+        cp "$WORK_DIR/second/dist/$file" "$kept/second-$file"
+        fail "two builds gave different ${what}s (sha256 $first and $second, both kept in $kept)"
+    fi
+    echo "both ${what}s: sha256 $first"
+}
+
 # --- The checks ---------------------------------------------------------
 
 [ -f "$dist/vostrelina.exe" ] || fail "no $dist/vostrelina.exe: run windows/build.sh first"
@@ -238,27 +256,8 @@ for build in first second; do
         fail "the $build build in $WORK_DIR/$build failed"
     fi
 done
-first_sum=$(sha256sum < "$WORK_DIR/first/dist/$folder.zip" | cut -d' ' -f1)
-second_sum=$(sha256sum < "$WORK_DIR/second/dist/$folder.zip" | cut -d' ' -f1)
-if [ "$first_sum" != "$second_sum" ]; then
-    rm -rf "$out/archives-that-differ"
-    mkdir -p "$out/archives-that-differ"
-    cp "$WORK_DIR/first/dist/$folder.zip" "$out/archives-that-differ/first.zip"
-    cp "$WORK_DIR/second/dist/$folder.zip" "$out/archives-that-differ/second.zip"
-    fail "two builds gave different archives (sha256 $first_sum and $second_sum, both kept in $out/archives-that-differ)"
-fi
-echo "both archives: sha256 $first_sum"
-setup="${folder%-win64}-setup.exe"
-first_sum=$(sha256sum < "$WORK_DIR/first/dist/$setup" | cut -d' ' -f1)
-second_sum=$(sha256sum < "$WORK_DIR/second/dist/$setup" | cut -d' ' -f1)
-if [ "$first_sum" != "$second_sum" ]; then
-    rm -rf "$out/installers-that-differ"
-    mkdir -p "$out/installers-that-differ"
-    cp "$WORK_DIR/first/dist/$setup" "$out/installers-that-differ/first-setup.exe"
-    cp "$WORK_DIR/second/dist/$setup" "$out/installers-that-differ/second-setup.exe"
-    fail "two builds gave different installers (sha256 $first_sum and $second_sum, both kept in $out/installers-that-differ)"
-fi
-echo "both installers: sha256 $first_sum"
+same_in_both_builds "$folder.zip" archive
+same_in_both_builds "${folder%-win64}-setup.exe" installer
 pass
 
 start_xvfb
@@ -313,11 +312,71 @@ close_window "$WINDOW"
 expect_exit 0 "closing the window"
 pass
 
-begin "a missing ROM: the message box, dismissed with Return, then exit code 1"
+# True once Wine's output holds line $1 exactly, as the program wrote it in
+# text mode (a CR before the line break).
+said_line() {
+    grep -qxF "$1"$'\r' "$WORK_DIR/wine.out" ||
+        { WHY="Wine's output is: $(tr '\r' '|' < "$WORK_DIR/wine.out" | tail -n 5)"; return 1; }
+}
+
+begin "a missing ROM: the message box, dismissed with Return, then exit code 1; the line that says why"
 launch "missing rom.ch8"
 find_window Vostrelina || fail "no message box titled Vostrelina"
 box="$WINDOW"
+wait_until "the line naming the ROM, the reason and the folder" "$DEADLINE" \
+    said_line "missing rom.ch8 : fichier introuvable (dossier courant : $(winepath -w "$dist" 2>/dev/null))"
 wait_until "the message box says the ROM cannot be opened" "$DEADLINE" box_reads_message "$box"
 wait_until "Return dismisses the message box" "$DEADLINE" box_gone_after_return "$box"
 expect_exit 1 "the missing ROM"
+# Windows will not open a directory and says EACCES: it is still named as one.
+folder=$(winepath -w "$WORK_DIR/my roms" 2>/dev/null)
+launch "$folder"
+find_window Vostrelina || fail "no message box titled Vostrelina for a directory"
+wait_until "the line saying the ROM is a directory" "$DEADLINE" said_line "$folder : est un dossier"
+wait_until "Return dismisses the message box" "$DEADLINE" box_gone_after_return "$WINDOW"
+expect_exit 1 "the directory"
+# Its reasons are Windows-1252 like the other messages: one byte for the é.
+LC_ALL=C grep -q $'permission refus\xe9e' "$dist/vostrelina.exe" || fail "the reasons are not in Windows-1252"
+pass
+
+begin "the ROM authors' tools leave a read-only file, their input and a folder as they were"
+# The cases of tests/tools/tools_cli_test.sh that Windows has, on the .exe
+# files: each must exit with 2, name the reason, and leave every file of its
+# folder as it was; then a file replaced for real, through the rename.
+tools_work="$WORK_DIR/tools"
+mkdir -p "$tools_work/folder"
+cp "$dist"/vostrelina-asm.exe "$dist"/vostrelina-dis.exe "$dist"/vostrelina-run.exe "$dist/PONG2" "$tools_work/"
+printf 'loop: JP loop\r\n' > "$tools_work/good.asm"
+printf 'old bytes\n' > "$tools_work/keep.ch8"
+chmod 444 "$tools_work/keep.ch8"   # read-only to Windows
+printf 'old bytes\n' > "$tools_work/old.ch8"
+tools_fingerprint() {
+    (cd "$tools_work" && find . ! -name 'tool.*' -printf '%p %y %m %s %i\n' | sort &&
+        find . -type f ! -name 'tool.*' -exec md5sum {} + | sort)
+}
+# tool_refuses CASE MESSAGE PROGRAM ARGS...
+tool_refuses() {
+    local name=$1 message=$2 before code=0
+    shift 2
+    before=$(tools_fingerprint)
+    (cd "$tools_work" && timeout "$DEADLINE" wine "$@") > "$tools_work/tool.out" 2> "$tools_work/tool.err" || code=$?
+    [ "$code" -eq 2 ] || fail "$1, $name: exit code $code, not 2: $(head -c 300 "$tools_work/tool.err")"
+    grep -qF -- "$message" "$tools_work/tool.err" ||
+        fail "$1, $name: no '$message' in: $(head -c 300 "$tools_work/tool.err")"
+    [ "$(tools_fingerprint)" = "$before" ] || fail "$1, $name: the folder's files changed"
+}
+tool_refuses "read-only output" "keep.ch8: Permission denied" vostrelina-asm.exe good.asm keep.ch8
+tool_refuses "output is the input" "is the same file as the input" vostrelina-asm.exe good.asm GOOD.ASM
+tool_refuses "output is a folder" "folder: is a directory" vostrelina-asm.exe good.asm folder
+tool_refuses "read-only output" "keep.ch8: Permission denied" vostrelina-dis.exe PONG2 keep.ch8
+tool_refuses "output is the input" "is the same file as the input" vostrelina-dis.exe PONG2 .\\PONG2
+tool_refuses "output is a folder" "folder: is a directory" vostrelina-dis.exe PONG2 folder
+tool_refuses "--screen read-only" "keep.ch8: Permission denied" vostrelina-run.exe PONG2 --screen keep.ch8
+tool_refuses "--trace is the ROM" "is the same file as the input" vostrelina-run.exe PONG2 --trace PONG2
+tool_refuses "--screen is a folder" "folder: is a directory" vostrelina-run.exe PONG2 --screen folder
+code=0
+(cd "$tools_work" && timeout "$DEADLINE" wine vostrelina-asm.exe good.asm old.ch8) 2> "$tools_work/tool.err" || code=$?
+[ "$code" -eq 0 ] || fail "vostrelina-asm.exe could not replace old.ch8: $(head -c 300 "$tools_work/tool.err")"
+[ "$(od -An -tx1 "$tools_work/old.ch8" | tr -d ' \n')" = 1200 ] || fail "old.ch8 was not replaced by the image"
+[ -z "$(find "$tools_work" -name '*.tmp')" ] || fail "a temporary file was left: $(find "$tools_work" -name '*.tmp')"
 pass

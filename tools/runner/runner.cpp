@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "delay_timer.h"
-#include "execute.h"
+#include "cli.h"
 #include "instructions.h"
 #include "keypad.h"
 #include "machine.h"
@@ -20,15 +19,8 @@
 
 namespace {
 
-bool read_number(const std::string& text, uint64_t& value) {
-    if (text.empty() || text.size() > 18) return false;
-    value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 10 + uint64_t(c - '0');
-    }
-    return true;
-}
+// Steps and counts; half the range, so that a step plus a count cannot wrap.
+bool read_number(const std::string& text, uint64_t& value) { return parse_unsigned(text, UINT64_MAX / 2, value); }
 
 int key_number(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -86,28 +78,6 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, st
 
 namespace {
 
-// The window's clock in whole milliseconds, as SDL_GetTicks reads it, on a
-// machine whose frames take exactly 1/fps second: at step n it reads
-// floor(n * 1000 / fps), kept without a division a step.
-struct SimulatedClock {
-    uint32_t fps;
-    uint32_t whole, part;     // 1000 / fps and 1000 % fps
-    uint32_t ms = 0, rest = 0;
-
-    explicit SimulatedClock(uint32_t framesPerSecond)
-        : fps(framesPerSecond), whole(1000 / framesPerSecond), part(1000 % framesPerSecond) {}
-
-    uint32_t advance() {
-        ms += whole;
-        rest += part;
-        if (rest >= fps) {
-            rest -= fps;
-            ms++;
-        }
-        return ms;
-    }
-};
-
 uint16_t word_at(uint16_t pc) {
     return static_cast<uint16_t>(memory_at(machine, pc) << 8 | memory_at(machine, pc + 1));
 }
@@ -117,59 +87,47 @@ bool is_key_wait(uint16_t word) { return (word & 0xF0FF) == 0xF00A; }
 
 }  // namespace
 
-RunResult run_steps(const RunSettings& settings) {
-    SimulatedClock clock(settings.fps);
-    uint32_t lastCount = 0;  // as the window's lastDelayTick starts
-    // Read once: the loop is the runner's whole cost over the executor.
-    const KeyEvent* nextKey = settings.keys.data();
-    const KeyEvent* const endKeys = nextKey + settings.keys.size();
-    std::FILE* const trace = settings.trace;
-    const bool fixedSteps = settings.cycles != 0;
-    const uint64_t steps = fixedSteps ? settings.cycles : settings.limit;
-    bool flagSet = false;    // the last poll set a new-event flag
-    RunResult result{fixedSteps ? StopReason::CYCLES : StopReason::LIMIT, 0, 0, 0};
-    uint64_t step = 1;
-    for (; step <= steps; ++step) {
-        // The poll, by the window's rule: held flags follow every event;
-        // only the last event's new-event flag is set, for this step alone.
-        // A step with no event after a poll that set no flag would change
-        // nothing, and most steps are such steps: they skip the poll's end.
+RunnerState start_run(const RunSettings& settings) {
+    RunnerState state;
+    state.clock.fps = settings.fps;
+    state.clock.whole = 1000 / settings.fps;
+    state.clock.part = 1000 % settings.fps;
+    if (!settings.keys.empty()) state.busyStep = settings.keys.front().step;
+    if (settings.trace) state.busyStep = 0;
+    return state;
+}
+
+RunnerState run_busy_step(RunnerState state, const RunSettings& settings) {
+    const size_t events = settings.keys.size();
+    if (state.flagSet || (state.nextKey < events && settings.keys[state.nextKey].step <= state.step)) {
         PollMarker marker;
-        for (; nextKey != endKeys && nextKey->step <= step; ++nextKey) {
-            take_key_event(marker, KEYPAD_FIRST_SLOT + nextKey->key, nextKey->down);
+        for (; state.nextKey < events && settings.keys[state.nextKey].step <= state.step; ++state.nextKey) {
+            const KeyEvent& event = settings.keys[state.nextKey];
+            take_key_event(marker, KEYPAD_FIRST_SLOT + event.key, event.down);
         }
-        if (marker.key || flagSet) {
-            end_poll(marker);
-            flagSet = marker.key != nullptr;
-        }
-
-        const uint16_t pc = machine.pc;
-        const int32_t sp = machine.sp;
-        if (trace) std::fputs(trace_line(step).c_str(), trace);
-        execute_instruction();
-        const uint32_t now = clock.advance();
-        if (step_delay_timer(now, lastCount)) lastCount = now;
-
-        if (fixedSteps || machine.pc != pc || machine.sp != sp) continue;
-        // Neither pc nor the stack moved (a call to itself does move the
-        // stack): the machine is parked, stalled or waiting.
-        const uint16_t word = word_at(pc);
-        if (is_jump(word)) result.reason = StopReason::PARKED;
-        else if (!is_key_wait(word)) result.reason = StopReason::STALLED;
-        else if (nextKey == endKeys) result.reason = StopReason::WAITING;
-        else continue;
-        return {result.reason, step, pc, word};
+        end_poll(marker);
+        state.flagSet = marker.key != nullptr;
     }
-    return {result.reason, step - 1, machine.pc, word_at(machine.pc)};
+    state.busyStep = settings.trace ? 0
+                     : state.flagSet ? state.step + 1
+                     : state.nextKey < events ? settings.keys[state.nextKey].step
+                                              : UINT64_MAX;
+    if (settings.trace) std::fputs(trace_line(state.step).c_str(), settings.trace);
+    return state;
+}
+
+StepEnd classify_stop(bool eventsLeft) {
+    const uint16_t word = word_at(machine.pc);
+    if (is_jump(word)) return StepEnd::PARKED;
+    if (!is_key_wait(word)) return StepEnd::STALLED;
+    return eventsLeft ? StepEnd::RAN : StepEnd::WAITING;
+}
+
+RunResult stop_result(StopReason reason, uint64_t steps) {
+    return {reason, steps, machine.pc, word_at(machine.pc)};
 }
 
 namespace {
-
-std::string hex(int value, const char* format) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 std::string after(uint64_t steps) {
     return ", after " + std::to_string(steps) + (steps == 1 ? " step" : " steps");
@@ -178,7 +136,7 @@ std::string after(uint64_t steps) {
 }  // namespace
 
 std::string describe_stop(const RunResult& r, const RunSettings& settings) {
-    const std::string at = hex(r.word, "%04X") + " at " + address_text(r.pc);
+    const std::string at = hex(unsigned(r.word), 4) + " at " + address_text(r.pc);
     switch (r.reason) {
     case StopReason::CYCLES:
         return "cycles done: " + std::to_string(r.steps) + " steps, pc " + address_text(r.pc);

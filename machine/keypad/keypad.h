@@ -11,6 +11,12 @@ constexpr int KEYPAD_KEYS = 16;
 constexpr int MOUSE_BUTTONS = 3;
 constexpr int NO_KEY = 100;            // first_new_keypad_key's "none"
 
+// Nothing of the program reads the mouse flags, and they stay all the same.
+// The new-event ones are where a click or a wheel press puts the poll's
+// marker, so that it takes the marker from a key pressed before it in the
+// same poll (FX0A then does not see that key). mouseHeld is kept because the
+// record carries a held and a new-event byte for each button, and polling
+// keeps it true.
 struct MouseButtonFlags {
     uint8_t mouseHeld;  // 1 while the button is down
     uint8_t mouseNew;   // 1 when the latest poll's marker is this button
@@ -27,8 +33,8 @@ struct InputState {
 
 extern InputState input;
 
-// 1 if keypad key k (0-15) is held; any larger k is answered "not held".
-int key_is_down(int k);
+// Whether keypad key k (0-15) is held; any larger k is answered "not held".
+bool key_is_down(int k);
 
 // The lowest keypad key that is both held and new in this frame, else NO_KEY.
 int first_new_keypad_key();
@@ -44,9 +50,9 @@ struct PollMarker {
     uint8_t* byte = nullptr;
 };
 
-// A press (held 1) or release (held 0) of the key in slot: its held flag
-// follows, and it becomes the poll's marker.
-void take_key_event(PollMarker& marker, int slot, int32_t held);
+// A press or release of the key in slot: its held flag follows (1 or 0),
+// and it becomes the poll's marker.
+void take_key_event(PollMarker& marker, int slot, bool held);
 
 // A mouse event: its new-event flag becomes the poll's marker.
 void mark_flag(PollMarker& marker, uint8_t* flag);

@@ -1,4 +1,4 @@
-// chip8asm: a small two-pass assembler for CHIP-8 programs, so that the ROMs
+// The assembler: a small two-pass assembler for CHIP-8 programs, so that the ROMs
 // this project ships are readable source rather than byte dumps.
 //
 // Source language, one statement per line, case-insensitive except symbols:
@@ -16,17 +16,18 @@
 //
 // The instructions are the forms this machine decodes, one row each in FORMS
 // (instructions.cpp, shared with the disassembler and the runner's trace)
-// with its syntax (Vx, Vy registers V0-VF; nnn address 0-0xFFF; kk byte;
+// with its syntax (Vx, Vy registers V0-VF; nnn address 0-0xFFF; nn byte;
 // n 0-15) and its encoding.
 //
 // A program longer than the 3584 bytes from 0x200 to 0xFFF is assembled
 // whole, with a warning: the machine loads only its first 3584 bytes.
-#include "chip8asm.h"
+#include "assembler.h"
 
 #include <algorithm>
 #include <cctype>
 #include <sstream>
 
+#include "cli.h"
 #include "instructions.h"
 #include "machine.h"
 
@@ -147,23 +148,11 @@ bool parse_line(Assembler& as, const std::string& raw, Statement& st) {
     return true;
 }
 
+// At most 0xFFFFFF: far beyond anything CHIP-8 can hold.
 bool parse_number(const std::string& s, long& value) {
-    int base = 10;
-    size_t start = 0;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) { base = 16; start = 2; }
-    else if (s.size() > 2 && s[0] == '0' && (s[1] == 'b' || s[1] == 'B')) { base = 2; start = 2; }
-    if (start == s.size()) return false;
-    value = 0;
-    for (size_t i = start; i < s.size(); ++i) {
-        int digit;
-        char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else return false;
-        if (digit >= base) return false;
-        value = value * base + digit;
-        if (value > 0xFFFFFF) return false;   // far beyond anything CHIP-8 can hold
-    }
+    uint64_t number = 0;
+    if (!parse_unsigned(s, 0xFFFFFF, number)) return false;
+    value = static_cast<long>(number);
     return true;
 }
 
@@ -297,7 +286,7 @@ bool fill_fields(Assembler& as, const Form& form, const std::vector<Operand>& op
         if (!address_of(as, ops.back(), value)) return false;
         break;
     case Fields::X: value = x << 8; break;
-    case Fields::X_KK:
+    case Fields::X_NN:
         if (!byte_of(as, ops.back(), value)) return false;
         value |= x << 8;
         break;

@@ -2,9 +2,9 @@
 
 InputState input;
 
-int key_is_down(int k) {
+bool key_is_down(int k) {
     // EX9E and EXA1 hand over a whole register; keys past F do not exist.
-    if (k < 0 || k >= KEYPAD_KEYS) return 0;
+    if (k < 0 || k >= KEYPAD_KEYS) return false;
     return input.keyHeld[KEYPAD_FIRST_SLOT + k] == 1;
 }
 
@@ -16,8 +16,8 @@ int first_new_keypad_key() {
     return NO_KEY;
 }
 
-void take_key_event(PollMarker& marker, int slot, int32_t held) {
-    input.keyHeld[slot] = held;
+void take_key_event(PollMarker& marker, int slot, bool held) {
+    input.keyHeld[slot] = held ? 1 : 0;
     marker = PollMarker();
     marker.key = &input.keyNew[slot];
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli.h"
 #include "instructions.h"
 #include "machine.h"
 #include "version.h"
@@ -82,12 +83,6 @@ void follow(Program& p) {
     }
 }
 
-std::string hex(int value, const char* format) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 struct Line {
     int address;
     int size;
@@ -120,7 +115,7 @@ std::vector<Line> lay_out(Program& p) {
 }
 
 std::string label_name(const Program& p, int address) {
-    return LABEL_PREFIXES[p.label_of(address)] + hex(address, "%03X");
+    return LABEL_PREFIXES[p.label_of(address)] + hex(unsigned(address), 3);
 }
 
 std::string name_address(const Program& p, int address) {
@@ -148,12 +143,12 @@ std::string instruction_line(const Program& p, const Line& line) {
     const uint16_t w = p.word(line.address);
     const AddressNamer namer = [&p](int address) { return name_address(p, address); };
     std::string text = with_comment("    " + instruction_text(w, namer),
-                                    hex(line.address, "%03X") + "  " + hex(w, "%04X") + note(line.address, w));
+                                    hex(unsigned(line.address), 3) + "  " + hex(unsigned(w), 4) + note(line.address, w));
     // A start inside this line: code that runs on this line's second byte.
     const int inner = line.address + 1;
     if (p.is_code(inner) && inner + 1 < p.end) {
         const uint16_t iw = p.word(inner);
-        text += with_comment("", hex(inner, "%03X") + "  " + hex(iw, "%04X") + "  also runs as code: " +
+        text += with_comment("", hex(unsigned(inner), 3) + "  " + hex(unsigned(iw), 4) + "  also runs as code: " +
                                      instruction_text(iw) + note(inner, iw));
     }
     return text;
@@ -163,10 +158,10 @@ std::string data_line(const Program& p, const Line& line) {
     std::string text = "    db", bytes;
     for (int i = 0; i < line.size; ++i) {
         const int value = p.image[p.at(line.address + i)];
-        text += (i ? ", " : " ") + hex(value, "0x%02X");
-        bytes += (i ? " " : "") + hex(value, "%02X");
+        text += std::string(i ? ", 0x" : " 0x") + hex(unsigned(value), 2);
+        bytes += (i ? " " : "") + hex(unsigned(value), 2);
     }
-    std::string comment = hex(line.address, "%03X") + "  " + bytes;
+    std::string comment = hex(unsigned(line.address), 3) + "  " + bytes;
     if (p.is_code(line.address)) comment += "  code cut by the end of the image";
     return with_comment(text, comment);
 }

@@ -1,5 +1,5 @@
 // A small two-pass CHIP-8 assembler for the programs this project ships.
-// The source language is described at the top of chip8asm.cpp.
+// The source language is described at the top of assembler.cpp.
 #pragma once
 
 #include <cstdint>

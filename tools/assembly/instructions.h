@@ -16,7 +16,7 @@ enum class Fields {
     NNN,       // an address, 0-0xFFF
     V0_NNN,    // the register must be V0, then an address
     X,         // X in bits 8-11
-    X_KK,      // X, then a byte (-128..255)
+    X_NN,      // X, then a byte (-128..255)
     X_Y,       // X, Y in bits 4-7
     X_Y_N,     // X, Y, then a row count 0-15
 };

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "chip8asm.h"
+#include "assembler.h"
 #include "machine.h"
 
 namespace {
@@ -161,21 +161,21 @@ TEST(AssemblerErrors, ProgramPastMemoryIsWarnedAbout) {
 // writes no output; a good one writes the image.
 TEST(AssemblerCommand, ExitCodesAndOutput) {
     const std::string folder = ::testing::TempDir();
-    const std::string bad = folder + "chip8asm_bad.asm", good = folder + "chip8asm_good.asm";
-    const std::string out = folder + "chip8asm_out.bin", err = folder + "chip8asm_err.txt";
+    const std::string bad = folder + "assembler_bad.asm", good = folder + "assembler_good.asm";
+    const std::string out = folder + "assembler_out.bin", err = folder + "assembler_err.txt";
     std::ofstream(bad) << "CLS\nLD V1, nowhere\n";
     std::ofstream(good) << "loop: JP loop\n";
     std::remove(out.c_str());
 
-    int status = std::system((std::string(CHIP8ASM_PATH) + " " + bad + " " + out + " 2>" + err).c_str());
+    int status = std::system((std::string(VOSTRELINA_ASM) + " " + bad + " " + out + " 2>" + err).c_str());
     EXPECT_NE(status, 0);
     std::stringstream message;
     message << std::ifstream(err).rdbuf();
-    EXPECT_NE(message.str().find("chip8asm_bad.asm:2: undefined symbol 'nowhere'"), std::string::npos)
+    EXPECT_NE(message.str().find("assembler_bad.asm:2: undefined symbol 'nowhere'"), std::string::npos)
         << message.str();
     EXPECT_FALSE(std::ifstream(out).good()) << "no output after an error";
 
-    status = std::system((std::string(CHIP8ASM_PATH) + " " + good + " " + out).c_str());
+    status = std::system((std::string(VOSTRELINA_ASM) + " " + good + " " + out).c_str());
     EXPECT_EQ(status, 0);
     std::ifstream image(out, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(image)), std::istreambuf_iterator<char>());

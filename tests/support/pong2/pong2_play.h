@@ -1,7 +1,9 @@
-// PONG2 played headless: the built ROM in the machine core, frames on a clock
-// of our own at any frame rate, the delay timer counted by the frame loop's
-// rule on that clock, keys held through the input record, and players who
-// press them. Label addresses, constants and the register map come from the
+// PONG2 played headless: the built ROM run by the tools' runner one step at a
+// time (run_step, the loop vostrelina-run uses: one instruction, then the
+// delay timer's turn on a clock of any frame rate), keys held through the
+// input record, and players who press them. On top of the runner's step the
+// player keeps its own observations: the ball, the paddles, the scores and
+// the timer's counts, tick by tick. Label addresses, constants and the register map come from the
 // game's own source through the assembler's symbol table, so the player
 // follows the game's layout instead of restating it. The PONG2 tests play
 // with it, and so does bench/pong2_pace, which prints the pace the game keeps
@@ -18,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "chip8asm.h"
+#include "assembler.h"
 #include "delay_timer.h"
-#include "execute.h"
 #include "keypad.h"
 #include "machine.h"
+#include "runner.h"
 
 inline std::string read_file(const char* path) {
     std::ifstream in(path, std::ios::binary);
@@ -58,22 +60,29 @@ public:
         return source.errors.empty();
     }
 
-    explicit Pong2Player(const char* romPath) : rom(romPath) {}
+    explicit Pong2Player(const char* romPath) : rom(romPath) { settings.fps = 4500; }
     virtual ~Pong2Player() = default;
 
-    // A fresh machine with the built ROM loaded, the clock at 0, the same
-    // random numbers as every start; false when the ROM does not load.
+    // A fresh machine with the built ROM loaded, the clock at 0 at the frame
+    // rate last set, the same random numbers as every start; false when the
+    // ROM does not load.
     bool start() {
         reset_to_start_up();
         if (read_rom_file(rom) != ROM_LOADED) return false;
-        executed = 0;
+        run = start_run(settings);
         counts = 0;
-        lastCountMs = 0;
         clock = 0;
         lastClockMs = 0;
         std::srand(20240);
         wandering.seed(7);
         return true;
+    }
+
+    // Frames come perSecond times a second from now on; call it at a start,
+    // with the clock at 0.
+    void set_frame_rate(long perSecond) {
+        settings.fps = static_cast<uint32_t>(perSecond);
+        run = start_run(settings);
     }
 
     inline static AsmResult source;
@@ -86,27 +95,23 @@ public:
     static uint8_t cell(int x, int y) { return machine.display[display_index(x, y)]; }
     static void hold(int key, bool held) { input.keyHeld[KEYPAD_FIRST_SLOT + key] = held; }
 
-    // Frames come every frameNanos; after each frame's instruction the delay
-    // timer takes its turn by the frame loop's own rule, on this clock in
-    // whole milliseconds.
-    long frameNanos = nanos_per_frame(4500);
-    long executed = 0;
-    long counts = 0;
-    uint32_t lastCountMs = 0;
+    // The runner's settings (no key script: the players hold keys in the
+    // input record themselves) and its state; its step count is the frames.
+    RunSettings settings;
+    RunnerState run;
+    long counts = 0;  // the delay timer's counts
     // The counts the timer would have made had it never stopped at 0.
     long clock = 0;
     uint32_t lastClockMs = 0;
 
-    static long nanos_per_frame(long framesPerSecond) { return 1000000000L / framesPerSecond; }
-
-    // One frame: one instruction, then the timer's clock. False, and the
-    // reason given to trouble(), when the game stalls or strays.
+    // One frame: the runner's step, then the counts. False, and the reason
+    // given to trouble(), when the game stalls or strays.
     bool frame() {
         const uint16_t pc = machine.pc;
         const int opcode = machine.memory[pc] << 8 | machine.memory[pc + 1];
-        execute_instruction();
-        ++executed;
-        if (machine.pc == pc && (opcode & 0xF0FF) != 0xF00A) {
+        const uint32_t lastCount = run.lastCount;
+        const StepEnd end = run_step(run, settings);
+        if (end == StepEnd::PARKED || end == StepEnd::STALLED) {
             std::ostringstream why;
             why << std::hex << "stalled at 0x" << pc << " on 0x" << opcode;
             trouble(why.str());
@@ -122,19 +127,18 @@ public:
             trouble("stack depth " + std::to_string(machine.sp));
             return false;
         }
-        const uint32_t nowMs = static_cast<uint32_t>(executed * frameNanos / 1000000);
-        const bool stopped = machine.delayTimer == 0;
-        const bool counted = step_delay_timer(nowMs, lastCountMs);
-        if (counted) {
-            ++counts;
-            lastCountMs = nowMs;
-        }
-        if (counted || (stopped && nowMs - lastClockMs > DELAY_TICK_MS)) {
+        // The step records the time of each count; a timer that did not count
+        // reads what the instruction left, 0 when it is stopped.
+        const bool counted = run.lastCount != lastCount;
+        if (counted) ++counts;
+        if (counted || (machine.delayTimer == 0 && delay_count_due(run.clock.ms, lastClockMs))) {
             ++clock;
-            lastClockMs = nowMs;
+            lastClockMs = run.clock.ms;
         }
         return true;
     }
+
+    long executed() const { return static_cast<long>(run.step); }
 
     // At the step label: the tick's wait has just found the timer at or
     // below due, which still holds this tick's due reading.
@@ -154,11 +158,11 @@ public:
         while (static_cast<long>(ticks.size()) < n && waited < 1000) {
             if (machine.pc == step) {
                 ticks.push_back(now());
-                started = executed;
+                started = executed();
                 if (beforeTick) beforeTick(ticks.back());
             }
             if (machine.pc == wait && started >= 0) {
-                ticks.back().work = executed - started;
+                ticks.back().work = executed() - started;
                 started = -1;
             }
             const uint16_t previous = machine.pc;
@@ -222,9 +226,9 @@ public:
     std::vector<Tick> play(Players players, long perSecond, long n) {
         std::vector<Tick> all;
         for (unsigned seed = 1; static_cast<long>(all.size()) < n; seed++) {
+            set_frame_rate(perSecond);
             if (!start()) break;
             if (seed > 1) std::srand(seed);
-            frameNanos = nanos_per_frame(perSecond);
             std::vector<Tick> game = players == LEAVE_BE        ? run_ticks(n - static_cast<long>(all.size()))
                                      : players == MEET_THE_BALL ? run_ticks(n, goalkeepers)
                                                                 : run_ticks(n, autopilot);

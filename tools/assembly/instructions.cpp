@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli.h"
+
 // Every instruction form, in opcode order. The decoder takes the first row
 // whose fixed bits match: a shift with Y = 0 is written in its short form,
 // one with any other Y with both registers, and each assembles back to its
@@ -11,11 +13,11 @@ const Form FORMS[FORM_COUNT] = {
     {"RET",  "",    0x00EE, Fields::NONE},    // RET            return from a subroutine
     {"JP",   "v",   0x1000, Fields::NNN},     // JP nnn         jump
     {"CALL", "v",   0x2000, Fields::NNN},     // CALL nnn       call a subroutine
-    {"SE",   "rv",  0x3000, Fields::X_KK},    // SE Vx, kk      skip next if Vx = kk
-    {"SNE",  "rv",  0x4000, Fields::X_KK},    // SNE Vx, kk     skip next if Vx != kk
+    {"SE",   "rv",  0x3000, Fields::X_NN},    // SE Vx, nn      skip next if Vx = nn
+    {"SNE",  "rv",  0x4000, Fields::X_NN},    // SNE Vx, nn     skip next if Vx != nn
     {"SE",   "rr",  0x5000, Fields::X_Y},     // SE Vx, Vy      skip next if Vx = Vy
-    {"LD",   "rv",  0x6000, Fields::X_KK},    // LD Vx, kk
-    {"ADD",  "rv",  0x7000, Fields::X_KK},    // ADD Vx, kk     VF untouched
+    {"LD",   "rv",  0x6000, Fields::X_NN},    // LD Vx, nn
+    {"ADD",  "rv",  0x7000, Fields::X_NN},    // ADD Vx, nn     VF untouched
     {"LD",   "rr",  0x8000, Fields::X_Y},     // LD Vx, Vy
     {"OR",   "rr",  0x8001, Fields::X_Y},     // OR Vx, Vy
     {"AND",  "rr",  0x8002, Fields::X_Y},     // AND Vx, Vy
@@ -30,7 +32,7 @@ const Form FORMS[FORM_COUNT] = {
     {"SNE",  "rr",  0x9000, Fields::X_Y},     // SNE Vx, Vy     skip next if Vx != Vy
     {"LD",   "Iv",  0xA000, Fields::NNN},     // LD I, nnn
     {"JP",   "rv",  0xB000, Fields::V0_NNN},  // JP V0, nnn     jump to nnn + V0
-    {"RND",  "rv",  0xC000, Fields::X_KK},    // RND Vx, kk     Vx = random AND kk
+    {"RND",  "rv",  0xC000, Fields::X_NN},    // RND Vx, nn     Vx = random AND nn
     {"DRW",  "rrv", 0xD000, Fields::X_Y_N},   // DRW Vx, Vy, n  n rows (0: 16) from I, VF = collision
     {"SKP",  "r",   0xE09E, Fields::X},       // SKP Vx         skip next if key Vx is held
     {"SKNP", "r",   0xE0A1, Fields::X},       // SKNP Vx        skip next if key Vx is not held
@@ -50,7 +52,7 @@ uint16_t fixed_bits(Fields fields) {
     case Fields::NONE: return 0xFFFF;
     case Fields::X: return 0xF0FF;
     case Fields::X_Y: return 0xF00F;
-    case Fields::NNN: case Fields::V0_NNN: case Fields::X_KK: case Fields::X_Y_N: break;
+    case Fields::NNN: case Fields::V0_NNN: case Fields::X_NN: case Fields::X_Y_N: break;
     }
     return 0xF000;
 }
@@ -64,21 +66,15 @@ const Form* decode(uint16_t word) {
 
 namespace {
 
-std::string hex(int value, const char* format) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-std::string register_text(int number) { return hex(number, "V%X"); }
+std::string register_text(int number) { return "V" + hex(unsigned(number), 1); }
 
 }  // namespace
 
-std::string address_text(int address) { return hex(address, "0x%03X"); }
+std::string address_text(int address) { return "0x" + hex(unsigned(address), 3); }
 
 std::string instruction_text(uint16_t word, const AddressNamer& namer) {
     const Form* form = decode(word);
-    if (!form) return "db " + hex(word >> 8, "0x%02X") + ", " + hex(word & 0xFF, "0x%02X");
+    if (!form) return "db 0x" + hex(word >> 8u, 2) + ", 0x" + hex(word & 0xFFu, 2);
     const int x = word >> 8 & 0xF, y = word >> 4 & 0xF;
     std::string value;
     switch (form->fields) {
@@ -87,7 +83,7 @@ std::string instruction_text(uint16_t word, const AddressNamer& namer) {
         value = namer ? namer(address) : address_text(address);
         break;
     }
-    case Fields::X_KK: value = hex(word & 0xFF, "0x%02X"); break;
+    case Fields::X_NN: value = "0x" + hex(word & 0xFFu, 2); break;
     case Fields::X_Y_N: value = std::to_string(word & 0xF); break;
     case Fields::NONE: case Fields::X: case Fields::X_Y: break;
     }
