@@ -79,8 +79,10 @@ int32_t key_symbol(int32_t symbol, uint8_t scancode, bool x11) {
     return SDLK_1 + (scancode - X11_DIGIT_ROW_FIRST);
 }
 
+// The scancode is a byte in SDL 1.2, a wider enum in Emscripten's SDL headers.
 void take_key(PollMarker& marker, const SDL_KeyboardEvent& key, bool held, bool x11) {
-    const int slot = find_slot(key_symbol(key.keysym.sym, key.keysym.scancode, x11));
+    const auto scancode = static_cast<uint8_t>(key.keysym.scancode);
+    const int slot = find_slot(key_symbol(key.keysym.sym, scancode, x11));
     if (slot < 0) return;  // untracked keys leave the marker where it was
     take_key_event(marker, slot, held);
 }

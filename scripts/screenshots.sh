@@ -2,7 +2,8 @@
 # Takes the README's pictures, into docs/: the real window of the Linux build
 # in a private Xvfb (PONG2 in the framed view with the ball in play, the full
 # and debug views, the dialog of a ROM that cannot be opened) and the Windows
-# build's message box for that ROM under Wine. Each is enlarged 2x without
+# build's message box for that ROM under Wine, and the web page in headless
+# chromium. Each window picture is enlarged 2x without
 # smoothing, so the display's cells and the text keep their sharp pixels.
 #
 # Every picture is taken once the window shows what it is meant to show,
@@ -130,3 +131,10 @@ wait_until "the message box's text" "$DEADLINE" box_painted "$BOX"
 keep message-box message-box-windows
 hold_key "$BOX" Return 0.2
 expect_exit 1 "the message box dismissed"
+
+# The web page: the single file from disk in headless chromium, PONG2 framed.
+[ -f "$top/build-web/dist/vostrelina.html" ] || bash "$top/web/build.sh"
+NODE_PATH="$top/tests/web/node_modules" node "$top/tests/web/page_shot.js" \
+    "$top/build-web/dist/vostrelina.html" "$WORK_DIR/web-page.png"
+convert "$WORK_DIR/web-page.png" -strip -define png:compression-level=9 "$docs/web-page.png"
+echo "docs/web-page.png"

@@ -6,10 +6,12 @@
 #   test     every test (scripts/test.sh)
 #   bench    the benchmarks (scripts/bench.sh)
 #   windows  the Windows build (windows/build.sh)
+#   web      the web build (web/build.sh)
 #   package  the Debian package (scripts/package.sh)
 #   debian   running a command in the other Debian (scripts/in-debian.sh)
 # Quick when everything is there: it asks dpkg first and only calls apt-get
 # for packages that are missing, with one apt-get update before installing.
+# "test" also installs the browser tests' npm packages (tests/web).
 set -euo pipefail
 
 # The program: compiler, CMake, SDL 1.2, SDL_ttf and the font, and ncurses
@@ -43,6 +45,15 @@ bench_packages="libbenchmark-dev xvfb xauth x11-utils"
 # (icoutils, whose wrestool reads it back), and the installer made by NSIS.
 windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 dpkg-dev file zip unzip wine wine64 tesseract-ocr fonts-dejavu-core nsis icoutils librsvg2-bin"
 
+# The web build (web/build.sh, "web"): Emscripten (its compiler, its SDL 1.2
+# and its CMake toolchain; it brings Debian's node), dpkg-dev for apt-get
+# source, and FreeFont for the page's font. The test command adds Debian's
+# chromium, which the browser tests drive headless, and npm to install their
+# DevTools client (tests/web/package-lock.json) unless an npm is there already.
+web_packages="emscripten dpkg-dev fonts-freefont-ttf"
+web_test_packages="chromium"
+command -v npm >/dev/null 2>&1 || web_test_packages="$web_test_packages npm"
+
 # The Debian package (scripts/package.sh, "package"): Debian's packaging
 # tools (dpkg-buildpackage wants build-essential itself), rsvg-convert to draw
 # the PNG icons, git to list the source, and what the package test checks
@@ -62,12 +73,13 @@ for command in "${@:-run}"; do
     case "$command" in
     run) ;;
     dev) wanted="$wanted $dev_packages" ;;
-    test) wanted="$wanted $dev_packages $test_packages" ;;
+    test) wanted="$wanted $dev_packages $test_packages $web_packages $web_test_packages" ;;
     bench) wanted="$wanted $bench_packages" ;;
     windows) wanted="$wanted $windows_packages" ;;
+    web) wanted="$wanted $web_packages" ;;
     package) wanted="$wanted $package_packages" ;;
     debian) wanted="$wanted $debian_packages" ;;
-    *) echo "usage: setup.sh [run|dev|test|bench|windows|package|debian]..." >&2; exit 2 ;;
+    *) echo "usage: setup.sh [run|dev|test|bench|windows|web|package|debian]..." >&2; exit 2 ;;
     esac
 done
 if [ "${SETUP_LIST:-}" = 1 ]; then echo "$wanted"; exit 0; fi
@@ -78,10 +90,21 @@ for package in $wanted; do
         missing="$missing $package"
     fi
 done
-[ -z "$missing" ] && exit 0
+if [ -n "$missing" ]; then
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    echo "Installing:$missing"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+fi
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-echo "Installing:$missing"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+# The browser tests' DevTools client, from npm at the versions
+# tests/web/package-lock.json pins, into tests/web/node_modules. Its install
+# scripts are not run, and so no browser is downloaded.
+if [[ " ${*:-run} " == *" test "* ]]; then
+    web_tests="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+    if [ ! -f "$web_tests/node_modules/puppeteer-core/package.json" ]; then
+        echo "Installing the browser tests' npm packages (tests/web/package-lock.json)"
+        (cd "$web_tests" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+    fi
+fi

@@ -39,3 +39,8 @@ bash "$top/windows/build.sh"
 bash "$top/tests/windows/wine_test.sh" "$top/build-windows"
 # The installer, in a Wine prefix of its own.
 bash "$top/tests/windows/installer_test.sh" "$top/build-windows"
+
+# The web build, and its checks in Debian's chromium, headless, against the
+# desktop window's pictures under Xvfb (the dev build's program).
+bash "$top/web/build.sh"
+bash "$top/tests/web/web_test.sh" "$top/build" "$top/build-web"

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The web build in Debian's chromium, headless, driven through its DevTools
+# protocol (web_test.js): PONG2 plays, keys and the on-screen keypad reach
+# it, the views match the desktop window's pictures, ROMs picked, dropped or
+# named by ?rom= behave as on the desktop, the single file plays from disk and
+# --rom bakes a ROM into it, and no page logs an error.
+#
+# Usage: bash tests/web/web_test.sh BUILD WEB
+#   BUILD  the desktop build folder (vostrelina, wm_close, window-title)
+#   WEB    the web build folder (web/build.sh's build-web)
+#
+# The desktop's pictures of the same ROM in the same state are grabbed first,
+# from the real window under Xvfb (tests/e2e/lib.sh).
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+top="$(cd "$here/../.." && pwd)"
+BUILD_DIR="$(cd "$1" && pwd)"
+export BUILD_DIR
+web="$(cd "$2" && pwd)"
+# shellcheck source=../e2e/lib.sh
+source "$top/tests/e2e/lib.sh"
+
+# The browser tests' client, as package-lock.json pins it, installed by
+# scripts/setup.sh test; no browser is downloaded with it (Debian's chromium
+# is driven).
+bash "$top/scripts/setup.sh" test
+
+# The ROMs, written here byte by byte:
+# views.ch8 sets V0, VA and VB, draws glyph 8 at (5, 3) and loops on itself,
+# so every view, the debug panel's texts included, holds still.
+printf '\x6A\x05\x6B\x03\x60\xA5\xA0\x28\xDA\xB5\x12\x0A' > "$WORK_DIR/views.ch8"
+# held.ch8 draws glyph 0 at (0, 0) while keypad key D is held and takes it
+# away once it is released.
+printf '\x60\x0D\xF1\x29\xE0\x9E\x12\x04\xD2\x25\xE0\xA1\x12\x0A\xD2\x25\x12\x04' > "$WORK_DIR/held.ch8"
+: > "$WORK_DIR/empty.ch8"
+head -c 70000 /dev/zero | tr '\0' '\022' > "$WORK_DIR/long.ch8"
+
+# The desktop window's three views of views.ch8.
+start_xvfb
+start_app "$WORK_DIR" views.ch8
+window=$(wait_window)
+grab_until "$window" desktop-framed 57 29 FFFFFF     # glyph 8 (top row 0x60) at cell (5, 3), 4x from (32, 16)
+hold_key_until "$window" F1 desktop-full 31 16 FFFFFF  # 5x from (0, 0)
+hold_key_until "$window" F3 desktop-debug 109 54 FFFFFF # 2x from (96, 48)
+close_window "$window"
+expect_exit 0 "closing the window"
+kill "$XVFB_PID" 2>/dev/null || true
+XVFB_PID=""
+
+# The desktop's messages for a ROM that is not there, started from /, the
+# page's working folder too; under SDL's dummy driver the dialog waits for
+# nobody, and the program ends at once.
+(cd / && SDL_VIDEODRIVER=dummy "$BUILD_DIR/vostrelina" nothere.ch8) 2> "$WORK_DIR/desktop-missing.txt" || true
+[ -s "$WORK_DIR/desktop-missing.txt" ] || fail "the desktop program said nothing of a missing ROM"
+
+# The single file with views.ch8 baked in.
+bash "$top/web/build.sh" --rom "$WORK_DIR/views.ch8" --out "$WORK_DIR/views.html" >/dev/null
+
+# The page served from a copy of the web folder with the test ROMs beside it.
+mkdir -p "$WORK_DIR/site"
+cp "$web/dist"/* "$WORK_DIR/views.ch8" "$WORK_DIR/held.ch8" "$WORK_DIR/site/"
+NODE_PATH="$here/node_modules" node "$here/web_test.js" "$WORK_DIR" || fail "the browser checks (above)"

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Builds Vostrelina for web browsers with Emscripten on Debian 12 or 13, into
+# build-web/dist: index.html (the page), vostrelina.js and vostrelina.wasm (the
+# program), PONG2, FreeSans.ttf, and vostrelina.html, one self-contained file
+# holding all of them that plays straight from disk.
+#
+# Usage: bash web/build.sh [--rom GAME.ch8 --out game.html]
+#   --rom ROM  the single file starts with ROM instead of PONG2
+#   --out FILE where that single file goes (by default build-web/dist/
+#              vostrelina.html); with --rom and no --out, ROM's name with .html
+#
+# FreeType (Debian's source package, as windows/build.sh takes it) and SDL_ttf
+# 2.0.11 are compiled with emcc against Emscripten's SDL 1.2 into
+# build-web/prefix, and kept: a second run only rebuilds the program. So the
+# texts are drawn by the same SDL_ttf and FreeType as on the desktop, not by the
+# browser's text drawing that Emscripten's own SDL_ttf stands in with.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+out="$top/build-web"
+rom=""
+single=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --rom) rom="$(realpath "${2:?--rom needs a file}")"; shift 2 ;;
+    --out) single="$(realpath -m "${2:?--out needs a file}")"; shift 2 ;;
+    *) echo "usage: web/build.sh [--rom GAME.ch8] [--out FILE.html]" >&2; exit 2 ;;
+    esac
+done
+if [ -n "$rom" ] && [ ! -f "$rom" ]; then echo "web/build.sh: no such ROM: $rom" >&2; exit 1; fi
+if [ -n "$rom" ] && [ -z "$single" ]; then single="$(pwd)/$(basename "${rom%.*}").html"; fi
+
+if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$top/../shared/deps" ]; then
+    export VOSTRELINA_SOURCES="$top/../shared/deps"
+fi
+prefix="$out/prefix"
+sources="$out/sources"
+logs="$out/logs"
+dist="$out/dist"
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+
+bash "$top/scripts/setup.sh" web
+# emcc's own JavaScript needs Debian's node modules (acorn among them), which
+# a node that is not Debian's own does not look for.
+export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
+mkdir -p "$prefix/lib" "$prefix/include" "$sources" "$logs"
+
+die() { echo "web/build.sh: $*" >&2; exit 1; }
+
+# Runs a step with its output in a log, shown only when the step fails.
+step() {
+    local name="$1"; shift
+    if ! "$@" > "$logs/$name.log" 2>&1; then
+        tail -n 40 "$logs/$name.log" >&2
+        die "$name failed (whole log: $logs/$name.log)"
+    fi
+}
+
+# shellcheck disable=SC2034 # read by sources.sh
+build_script=web/build.sh
+# shellcheck source=../scripts/lib/sources.sh
+source "$top/scripts/lib/sources.sh"
+
+emcc_version=$(emcc -dumpversion)
+# True if $1 was built into the prefix with recipe $2 by this emcc.
+built_with() { [ "$(cat "$prefix/.built-$1" 2>/dev/null)" = "$2 emcc $emcc_version" ]; }
+mark_built() { echo "$2 emcc $emcc_version" > "$prefix/.built-$1"; }
+
+# FreeType as a static library, without its optional compressed-font and
+# colour-glyph helpers, as for Windows.
+build_freetype() {
+    local recipe="cmake -O2 no zlib bzip2 png harfbuzz brotli"
+    built_with freetype "$recipe" && return 0
+    if ! fetch_source freetype; then
+        tail -n 20 "$logs/fetch-freetype.log" >&2
+        die "apt-get source freetype failed (whole log: $logs/fetch-freetype.log)"
+    fi
+    local source work="$out/work/freetype"
+    source=$(source_folder freetype)
+    echo "Building FreeType with emcc ($(basename "$source"))"
+    rm -rf "$work"
+    step configure-freetype emcmake cmake -S "$source" -B "$work" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+        -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
+        -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+    step make-freetype cmake --build "$work" -j"$jobs"
+    step install-freetype cmake --install "$work"
+    mark_built freetype "$recipe"
+}
+
+# SDL_ttf's SDL_ttf.c as it is, against Emscripten's SDL 1.2 headers and the
+# FreeType above.
+build_sdl_ttf() {
+    local recipe="SDL_ttf.c -O2"
+    built_with sdl-ttf2.0 "$recipe" && return 0
+    get_sdl_ttf_source
+    local source work="$out/work/sdl-ttf2.0"
+    source=$(source_folder sdl-ttf2.0)
+    echo "Building SDL_ttf with emcc ($(cat "$sources/sdl-ttf2.0/.fetched"))"
+    rm -rf "$work"
+    mkdir -p "$work" "$prefix/include/SDL"
+    step compile-sdl_ttf emcc -O2 -c "$source/SDL_ttf.c" -o "$work/SDL_ttf.o" \
+        -I"$prefix/include/freetype2" -I"$(em-config CACHE)/sysroot/include/SDL"
+    rm -f "$prefix/lib/libSDL_ttf.a"
+    step archive-sdl_ttf emar rcs "$prefix/lib/libSDL_ttf.a" "$work/SDL_ttf.o"
+    cp "$source/SDL_ttf.h" "$prefix/include/SDL/"
+    mark_built sdl-ttf2.0 "$recipe"
+}
+
+build_freetype
+build_sdl_ttf
+
+# --- The program and its folder ------------------------------------------
+
+# The web preset (CMakePresets.json: Emscripten's toolchain, Release, no
+# tests), in build-web/program with the prefix above.
+echo "Building vostrelina.js and vostrelina.wasm (emcc $emcc_version)"
+step configure-vostrelina env -C "$top" cmake --preset web -DVOSTRELINA_WEB_PREFIX="$prefix"
+step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina
+
+rm -rf "$dist"
+mkdir -p "$dist"
+cp "$out/program/vostrelina.js" "$out/program/vostrelina.wasm" "$out/program/PONG2" \
+    "$top/web/index.html" "$top/web/page.css" "$top/web/page.js" "$dist/"
+cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
+bash "$top/web/single_file.sh" "$dist" "$dist/PONG2" "$dist/vostrelina.html"
+if [ -n "$single" ]; then
+    bash "$top/web/single_file.sh" "$dist" "$rom" "$single"
+    echo "Single file with $(basename "$rom"): $single"
+fi
+echo "Web folder ready: $dist (serve it with: python3 -m http.server -d $dist)"
+ls -l "$dist"

@@ -1,0 +1,95 @@
+// The page's entry (web/index.html calls main with the ROM's path) and its
+// frame loop; the web's form of app/main.cpp and app_main.
+#include <SDL.h>
+#include <emscripten.h>
+
+#include <cstdio>
+
+#include "frontend.h"
+
+namespace {
+
+// Frames run back to back for this long, then the browser gets control back
+// to paint the canvas and deliver input: a frame's worth of a 60 Hz screen,
+// less what the browser needs for its own work.
+constexpr uint32_t SLICE_MS = 12;
+
+// How often a wait with nothing to run looks for its answer: a person's
+// click, a new ROM.
+constexpr unsigned WAIT_POLL_MS = 20;
+
+// Room for the path of a ROM the page hands over (its file system's).
+constexpr int PATH_CAPACITY = 4096;
+
+}  // namespace
+
+// Lets the browser run its own tasks and comes back at once. A message to a
+// channel of our own, not setTimeout, which browsers hold back by 4 ms when
+// timers keep setting timers.
+EM_ASYNC_JS(void, hand_to_browser, (), {
+    await new Promise(function(resume) {
+        const channel = new MessageChannel();
+        channel.port1.onmessage = function() { resume(); };
+        channel.port2.postMessage(null);
+    });
+});
+
+// The path of a ROM the page has put in the file system since the last call
+// (picked, dropped), or 0 when there is none: written to path, 1 returned.
+EM_JS(int, take_new_rom, (char* path, int capacity), {
+    const name = Module.takeNewRom ? Module.takeNewRom() : null;
+    if (!name) return 0;
+    stringToUTF8(name, path, capacity);
+    return 1;
+});
+
+// Emscripten's SDL has no SDL_WaitEvent, which the ROM dialog waits with: here
+// it polls, handing control to the browser between polls. A ROM given to the
+// page ends the wait as a closed window would.
+extern "C" int SDL_WaitEvent(SDL_Event* event) {
+    for (;;) {
+        if (SDL_PollEvent(event)) return 1;
+        if (EM_ASM_INT({ return Module.hasNewRom ? Module.hasNewRom() : 0; })) {
+            event->type = SDL_QUIT;
+            return 1;
+        }
+        emscripten_sleep(WAIT_POLL_MS);
+    }
+}
+
+namespace {
+
+// The frame loop of app_main: one frame is one instruction, every frame
+// drawn, with no pacing; only every SLICE_MS the browser's turn. Returns when
+// the run ends or the page has a new ROM, whose path is then in nextRom.
+bool run_until_new_rom(char* nextRom) {
+    uint32_t sliceStart = SDL_GetTicks();
+    while (appRunning) {
+        run_frame();
+        if (SDL_GetTicks() - sliceStart < SLICE_MS) continue;
+        hand_to_browser();
+        sliceStart = SDL_GetTicks();
+        if (take_new_rom(nextRom, PATH_CAPACITY)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// The ROM's path is the first argument, as on a command line; none starts
+// PONG2. A new ROM starts the program again, as a new command line would,
+// whether the run before it is still going or has ended (a ROM that could not
+// be opened).
+int main(int argc, char** argv) {
+    static char rom[PATH_CAPACITY];
+    std::snprintf(rom, sizeof rom, "%s", argc > 1 ? argv[1] : "");
+    for (;;) {
+        start_up(rom);
+        bool fresh = run_until_new_rom(rom);
+        video_close();
+        while (!fresh) {
+            emscripten_sleep(WAIT_POLL_MS);
+            fresh = take_new_rom(rom, PATH_CAPACITY) != 0;
+        }
+    }
+}

@@ -1,0 +1,184 @@
+// The page around the program: its files, the ROM it starts with and the
+// ROMs given to it later, the keys and the on-screen keypad. The program
+// (vostrelina.js and .wasm) is loaded once its files are ready.
+//
+// In the single file (web/single_file.sh) the files are inside the page:
+// window.vostrelinaFiles maps each name to its bytes in base64, and the
+// program's script is the text of <script type="text/x-vostrelina">.
+"use strict";
+(function () {
+  // Emscripten's script takes its settings from the global Module.
+  const Module = (window.Module = window.Module || {});
+  const inline = window.vostrelinaFiles || null;
+  const canvas = document.getElementById("screen");
+  const messages = document.getElementById("messages");
+
+  // A file the program needs, as bytes: from the page itself, or fetched
+  // beside it. Null when it cannot be had.
+  async function file(name) {
+    if (inline) {
+      if (!(name in inline)) return null;
+      const text = atob(inline[name]);
+      const bytes = new Uint8Array(text.length);
+      for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+      return bytes;
+    }
+    try {
+      const response = await fetch(name);
+      return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
+    } catch (e) {
+      return null;
+    }
+  }
+
+  // --- ROMs ---------------------------------------------------------------
+
+  // ?rom=NAME names a ROM served beside the page: a plain file name, nothing
+  // that reaches elsewhere. The program is given the name even when the ROM
+  // cannot be had, and so shows its dialog as for a missing file.
+  const ROM_NAME = /^[A-Za-z0-9_][A-Za-z0-9._-]*$/;
+  const asked = new URLSearchParams(location.search).get("rom");
+  const startRom = asked !== null ? asked : (window.vostrelinaStartRom || "PONG2");
+
+  // A ROM picked or dropped goes into the program's file system under
+  // /roms, and the program starts again with it. Only its first mebibyte is
+  // read: the program reads no more than the machine holds, and says so
+  // when the file is longer, which one byte past that shows as well.
+  const ROM_BYTES_READ = 1 << 20;
+  let pendingRom = null;
+  Module.hasNewRom = () => (pendingRom ? 1 : 0);
+  Module.takeNewRom = () => {
+    const path = pendingRom;
+    pendingRom = null;
+    return path;
+  };
+  async function giveRom(picked) {
+    try {
+      await writeRom(picked);
+    } catch (error) {
+      console.warn(`${picked.name}: ${error}`);  // unreadable: the program runs on
+    }
+  }
+  async function writeRom(picked) {
+    const bytes = new Uint8Array(await picked.slice(0, ROM_BYTES_READ).arrayBuffer());
+    const name = picked.name.replace(/\//g, "_");
+    const path = "/roms/" + (name === "" || name === "." || name === ".." ? "rom" : name);
+    Module.FS.writeFile(path, bytes);
+    messages.textContent = "";
+    pendingRom = path;
+    canvas.focus();
+  }
+  document.getElementById("rom-file").addEventListener("change", (event) => {
+    if (event.target.files.length > 0) giveRom(event.target.files[0]);
+    event.target.value = "";
+  });
+  document.addEventListener("dragover", (event) => {
+    event.preventDefault();
+    document.body.classList.add("dragging");
+  });
+  document.addEventListener("dragleave", () => document.body.classList.remove("dragging"));
+  document.addEventListener("drop", (event) => {
+    event.preventDefault();
+    document.body.classList.remove("dragging");
+    if (event.dataTransfer.files.length > 0) giveRom(event.dataTransfer.files[0]);
+  });
+
+  // --- Keys ---------------------------------------------------------------
+
+  // A key event as the program's SDL reads it, by its key code.
+  function sendKey(type, keyCode) {
+    const event = new KeyboardEvent(type, { bubbles: true, cancelable: true });
+    Object.defineProperty(event, "keyCode", { value: keyCode });
+    Object.defineProperty(event, "which", { value: keyCode });
+    document.dispatchEvent(event);
+  }
+
+  // The browser's own use of these keys (help, search, scrolling, going
+  // back) is stopped while the page has focus: they are the program's.
+  const KEPT_KEYS = new Set([112 /* F1 */, 114 /* F3 */, 32 /* Space */, 37, 38, 39, 40 /* arrows */,
+    8 /* Backspace */]);
+  window.addEventListener("keydown", (event) => {
+    if (KEPT_KEYS.has(event.keyCode)) event.preventDefault();
+  }, true);
+
+  // The digit row is matched by place, whatever the layout says the key is:
+  // a key of that row that does not report its digit is passed on as one.
+  for (const type of ["keydown", "keyup"]) {
+    window.addEventListener(type, (event) => {
+      const digit = /^Digit([0-9])$/.exec(event.code || "");
+      if (!event.isTrusted || !digit || event.keyCode === 48 + Number(digit[1])) return;
+      event.stopImmediatePropagation();
+      event.preventDefault();
+      sendKey(type, 48 + Number(digit[1]));
+    }, true);
+  }
+
+  // The on-screen keypad, in the CHIP-8 layout, and the view keys: each
+  // button holds the desktop key that stands for it while it is pressed.
+  const BUTTON_KEYS = {
+    "0": 86 /* V */, "1": 51 /* 3 */, "2": 52 /* 4 */, "3": 53 /* 5 */,
+    "4": 69 /* E */, "5": 82 /* R */, "6": 84 /* T */, "7": 68 /* D */,
+    "8": 70 /* F */, "9": 71 /* G */, "A": 67 /* C */, "B": 66 /* B */,
+    "C": 54 /* 6 */, "D": 89 /* Y */, "E": 72 /* H */, "F": 78 /* N */,
+    "F1": 112, "F2": 113, "F3": 114,
+  };
+  for (const button of document.querySelectorAll("button[data-key]")) {
+    const keyCode = BUTTON_KEYS[button.dataset.key];
+    const press = (event) => {
+      event.preventDefault();
+      if (button.classList.contains("held")) return;
+      button.classList.add("held");
+      if (event.pointerId !== undefined) button.setPointerCapture(event.pointerId);
+      sendKey("keydown", keyCode);
+    };
+    const release = () => {
+      if (!button.classList.contains("held")) return;
+      button.classList.remove("held");
+      sendKey("keyup", keyCode);
+    };
+    button.addEventListener("pointerdown", press);
+    button.addEventListener("pointerup", release);
+    button.addEventListener("pointercancel", release);
+    button.addEventListener("lostpointercapture", release);
+  }
+
+  // --- The program --------------------------------------------------------
+
+  Module.canvas = canvas;
+  Module.print = (text) => console.log(text);
+  // The program's messages on standard error (a ROM cut short, one that
+  // cannot be opened) are shown under the canvas.
+  Module.printErr = (text) => {
+    console.warn(text);
+    messages.textContent += text + "\n";
+  };
+
+  async function start() {
+    const [font, rom, wasm] = await Promise.all([
+      file("FreeSans.ttf"),
+      ROM_NAME.test(startRom) ? file(startRom) : null,
+      inline ? file("vostrelina.wasm") : null,
+    ]);
+    if (wasm) Module.wasmBinary = wasm;
+    // The page's own texts in the program's font, from the same bytes.
+    if (font) {
+      const face = new FontFace("FreeSans", font, { weight: "bold" });
+      face.load().then(() => document.fonts.add(face), () => {});
+    }
+    Module.preRun = [() => {
+      Module.FS.mkdir("/roms");
+      if (font) Module.FS.writeFile("/FreeSans.ttf", font);
+      if (rom) Module.FS.writeFile("/" + startRom, rom);
+    }];
+    Module.onRuntimeInitialized = () => {
+      canvas.focus();
+      Module.callMain([startRom]);
+    };
+    const script = document.createElement("script");
+    const program = document.querySelector("script[type='text/x-vostrelina']");
+    if (program) script.textContent = program.textContent;
+    else script.src = "vostrelina.js";
+    document.body.appendChild(script);
+  }
+  start();
+})();

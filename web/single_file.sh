@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Writes one self-contained HTML file from the web folder DIST: the page with
+# its style, its script and the program's inside, and the program's WebAssembly,
+# the font and ROM in base64, so that it plays opened straight from disk.
+#
+# Usage: bash web/single_file.sh DIST ROM OUT.html
+set -euo pipefail
+dist="$1" rom="$2" target="$3"
+name=$(basename "$rom")
+# The ROM keeps its file name, which the program is given; one the page
+# would not accept as a name of its own is renamed.
+if ! [[ "$name" =~ ^[A-Za-z0-9_][A-Za-z0-9._-]*$ ]]; then name=ROM; fi
+for part in index.html page.css page.js vostrelina.js vostrelina.wasm FreeSans.ttf; do
+    [ -f "$dist/$part" ] || { echo "web/single_file.sh: $dist/$part is missing" >&2; exit 1; }
+done
+# A script's text ends at the first "</script": none may be inside.
+if grep -qi '</script' "$dist/page.js" "$dist/vostrelina.js"; then
+    echo "web/single_file.sh: a script holds </script" >&2
+    exit 1
+fi
+
+tmp="$target.tmp"
+{
+    # The page up to its stylesheet, the style inline in its place, then the
+    # page up to its script.
+    sed -n '1,/<link rel="stylesheet"/p' "$dist/index.html" | sed '$d'
+    printf '<style>\n'
+    cat "$dist/page.css"
+    printf '</style>\n'
+    sed -n '/<link rel="stylesheet"/,/<script src="page.js">/p' "$dist/index.html" | sed '1d;$d'
+    printf '<script>\nwindow.vostrelinaStartRom = "%s";\nwindow.vostrelinaFiles = {\n' "$name"
+    printf '  "vostrelina.wasm": "%s",\n' "$(base64 -w0 "$dist/vostrelina.wasm")"
+    printf '  "FreeSans.ttf": "%s",\n' "$(base64 -w0 "$dist/FreeSans.ttf")"
+    printf '  "%s": "%s",\n' "$name" "$(base64 -w0 "$rom")"
+    printf '};\n</script>\n<script type="text/x-vostrelina">\n'
+    cat "$dist/vostrelina.js"
+    printf '\n</script>\n<script>\n'
+    cat "$dist/page.js"
+    printf '</script>\n'
+    sed -n '/<script src="page.js">/,$p' "$dist/index.html" | sed '1d'
+} > "$tmp"
+mv "$tmp" "$target"

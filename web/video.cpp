@@ -1,0 +1,232 @@
+// The drawing primitives' web form, in place of video/video.cpp. In
+// Emscripten's SDL the screen surface is the page's canvas, and SDL_FillRect
+// and SDL_BlitSurface are each a call into the canvas: one per cell holds a
+// frame to a fraction of the pace the desktop keeps. So the screen is kept
+// locked, every primitive writes the pixels in memory as SDL 1.2 does on the
+// desktop, and each flip hands the whole picture to the canvas at once.
+#include "video.h"
+
+#include <SDL_ttf.h>
+#include <emscripten.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The canvas takes each pixel's alpha from the top byte, where the desktop's
+// surface ignores it: every colour written is made opaque.
+constexpr uint32_t OPAQUE = 0xFF000000u;
+
+// The screen's pixel in memory is R, G, B, A byte by byte (little endian:
+// 0xAABBGGRR); the colours are 0x00RRGGBB.
+uint32_t screen_pixel(Colour colour) {
+    return OPAQUE | (colour & 0x00FF00u) | (colour >> 16 & 0xFFu) | (colour & 0xFFu) << 16;
+}
+
+Surface* lockedScreen = nullptr;
+
+uint32_t* row_at(Surface* surface, int y) {
+    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
+}
+
+// A rectangle cut to the surface, as SDL_FillRect and SDL_BlitSurface cut it;
+// false if nothing is left.
+bool clip(const Surface* surface, int& x, int& y, int& w, int& h) {
+    if (x < 0) { w += x; x = 0; }
+    if (y < 0) { h += y; y = 0; }
+    if (x + w > surface->w) w = surface->w - x;
+    if (y + h > surface->h) h = surface->h - y;
+    return w > 0 && h > 0;
+}
+
+}  // namespace
+
+void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags) {
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+        std::fprintf(stderr, "Erreur d'initialisation de SDL: %s\n", SDL_GetError());
+    }
+    // Locking the screen neither reads the canvas back (every frame covers
+    // it whole) nor rewrites the alpha: the pixels go to the canvas as written.
+    EM_ASM({
+        SDL.defaults.discardOnLock = true;
+        SDL.defaults.opaqueFrontBuffer = false;
+    });
+    *surfaceOut = SDL_SetVideoMode(width, height, bitsPerPixel, flags);
+    if (*surfaceOut == nullptr) {
+        std::fprintf(stderr, "Impossible de charger le mode vidéo : %s\n", SDL_GetError());
+        SDL_Quit();
+        std::exit(1);
+    }
+    lockedScreen = *surfaceOut;
+    SDL_LockSurface(lockedScreen);
+    TTF_Init();
+}
+
+// The run is over, as when the desktop's window closes: the canvas is left
+// black, not showing the last frame (or the ROM dialog just answered) as if
+// the program were still there.
+void video_close() {
+    if (lockedScreen) {
+        fill_rect(lockedScreen, 0, 0, lockedScreen->w, lockedScreen->h, 0x000000);
+        SDL_UnlockSurface(lockedScreen);
+    }
+    lockedScreen = nullptr;
+    TTF_Quit();
+    SDL_Quit();
+}
+
+// The unlock copies the pixels to the canvas; the lock gives them back to us.
+void present_frame(Surface* surface) {
+    SDL_UnlockSurface(surface);
+    SDL_LockSurface(surface);
+}
+
+SDL_Rect make_rect(int x, int y, int w, int h) {
+    SDL_Rect rect;
+    rect.x = static_cast<Sint16>(x);
+    rect.y = static_cast<Sint16>(y);
+    rect.w = static_cast<Uint16>(w);
+    rect.h = static_cast<Uint16>(h);
+    return rect;
+}
+
+void fill_rect(Surface* surface, int x, int y, int w, int h, Colour colour) {
+    SDL_Rect rect = make_rect(x, y, w, h);
+    fill_kept_rect(surface, &rect, colour);
+}
+
+void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {
+    int x = rect->x, y = rect->y, w = rect->w, h = rect->h;
+    if (!clip(surface, x, y, w, h)) {
+        rect->w = rect->h = 0;
+        return;
+    }
+    *rect = make_rect(x, y, w, h);
+    const uint32_t pixel = screen_pixel(colour);
+    for (int r = y; r < y + h; r++) {
+        uint32_t* row = row_at(surface, r);
+        for (int c = x; c < x + w; c++) row[c] = pixel;
+    }
+}
+
+void put_pixel(Surface* surface, int x, int y, Colour colour) {
+    if (x < 0 || x >= surface->w || y < 0 || y >= surface->h) return;
+    row_at(surface, y)[x] = screen_pixel(colour);
+}
+
+void draw_frame_rect(Surface* surface, int x, int y, int w, int h, Colour colour) {
+    for (int i = 0; i < w; i++) {
+        put_pixel(surface, x + i, y, colour);
+        put_pixel(surface, x + i, y + h, colour);
+    }
+    for (int i = 0; i < h; i++) {
+        put_pixel(surface, x, y + i, colour);
+        put_pixel(surface, x + w, y + i, colour);
+    }
+}
+
+namespace {
+
+// One channel blended as SDL 1.2 blends a pixel with its own alpha onto an
+// opaque surface: the difference scaled by alpha / 256, rounded down.
+uint32_t blend_channel(uint32_t source, uint32_t target, uint32_t alpha) {
+    const int difference = static_cast<int>(source) - static_cast<int>(target);
+    return static_cast<uint32_t>(static_cast<int>(target) + ((difference * static_cast<int>(alpha)) >> 8));
+}
+
+}  // namespace
+
+// The source is a text SDL_ttf rendered: 0xAARRGGBB pixels in memory, which
+// Emscripten's SDL does not copy to the source's canvas, so its own blit would
+// draw nothing of them. Each is blended onto the screen here: none of it where
+// alpha is 0, a plain copy where it is 255, as SDL 1.2 does.
+void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h) {
+    if (!clip(src, sx, sy, w, h)) return;
+    int x = dx, y = dy, cw = w, ch = h;
+    if (!clip(dst, x, y, cw, ch)) return;
+    sx += x - dx;
+    sy += y - dy;
+    for (int r = 0; r < ch; r++) {
+        const uint32_t* from = row_at(src, sy + r) + sx;
+        uint32_t* to = row_at(dst, y + r) + x;
+        for (int c = 0; c < cw; c++) {
+            const uint32_t s = from[c];
+            const uint32_t alpha = s >> 24;
+            if (alpha == 0) continue;
+            const uint32_t red = s >> 16 & 0xFFu, green = s >> 8 & 0xFFu, blue = s & 0xFFu;
+            if (alpha == 0xFFu) {
+                to[c] = OPAQUE | blue << 16 | green << 8 | red;
+                continue;
+            }
+            const uint32_t d = to[c];
+            to[c] = OPAQUE | (blend_channel(blue, d >> 16 & 0xFFu, alpha) & 0xFFu) << 16 |
+                    (blend_channel(green, d >> 8 & 0xFFu, alpha) & 0xFFu) << 8 |
+                    (blend_channel(red, d & 0xFFu, alpha) & 0xFFu);
+        }
+    }
+}
+
+// SDL_ttf opens its font through SDL_RWFromFile, which Emscripten's SDL
+// answers with a number of its own, not the SDL_RWops that SDL_ttf reads
+// through: here it is one over C's stdio, on the program's file system.
+namespace {
+
+long rw_seek(SDL_RWops* context, long offset, int whence) {
+    FILE* file = static_cast<FILE*>(context->hidden.unknown.data1);
+    if (std::fseek(file, offset, whence) != 0) return -1;
+    return std::ftell(file);
+}
+
+size_t rw_read(SDL_RWops* context, void* into, size_t size, size_t count) {
+    return std::fread(into, size, count, static_cast<FILE*>(context->hidden.unknown.data1));
+}
+
+size_t rw_write(SDL_RWops* context, const void* from, size_t size, size_t count) {
+    return std::fwrite(from, size, count, static_cast<FILE*>(context->hidden.unknown.data1));
+}
+
+int rw_close(SDL_RWops* context) {
+    const int result = std::fclose(static_cast<FILE*>(context->hidden.unknown.data1));
+    std::free(context);
+    return result == 0 ? 0 : -1;
+}
+
+}  // namespace
+
+extern "C" SDL_RWops* SDL_RWFromFile(const char* path, const char* mode) {
+    FILE* file = std::fopen(path, mode);
+    if (!file) return nullptr;
+    auto* context = static_cast<SDL_RWops*>(std::calloc(1, sizeof(SDL_RWops)));
+    if (!context) {
+        std::fclose(file);
+        return nullptr;
+    }
+    context->seek = rw_seek;
+    context->read = rw_read;
+    context->write = rw_write;
+    context->close = rw_close;
+    context->hidden.unknown.data1 = file;
+    return context;
+}
+
+// Emscripten's SDL_FillRect paints the surface's canvas only, and leaves its
+// pixels in memory as they were. SDL_ttf fills a new text's pixels so (the
+// colour with alpha 0) and then adds each glyph's alpha into them: here the
+// fill is made in memory, as SDL 1.2 makes it, on the 32-bit surfaces SDL_ttf
+// renders into.
+extern "C" int SDL_FillRect(SDL_Surface* surface, const SDL_Rect* rect, Uint32 colour) {
+    int x = 0, y = 0, w = surface->w, h = surface->h;
+    if (rect) {
+        x = rect->x;
+        y = rect->y;
+        w = rect->w;
+        h = rect->h;
+    }
+    if (!surface->pixels || !clip(surface, x, y, w, h)) return 0;
+    for (int r = y; r < y + h; r++) {
+        uint32_t* row = row_at(surface, r);
+        for (int c = x; c < x + w; c++) row[c] = colour;
+    }
+    return 0;
+}
