@@ -36,15 +36,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     std::string symbolsPath;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--symbols" || arg.compare(0, 10, "--symbols=") == 0) {
-            if (arg == "--symbols" && i + 1 >= argc) return usage_error("--symbols needs a value");
-            symbolsPath = arg == "--symbols" ? argv[++i] : arg.substr(10);
-            if (symbolsPath.empty()) return usage_error("--symbols needs a value");
+        if (!is_option(argv[i])) {
+            paths.push_back(argv[i]);
             continue;
         }
-        if (is_option(arg)) return usage_error("unknown option '" + arg + "'");
-        paths.push_back(arg);
+        std::string name;
+        const std::string problem = take_option(argc, argv, i, {"--symbols"}, name, symbolsPath);
+        if (!problem.empty()) return usage_error(problem);
     }
     if (paths.size() != 2) return usage_error("name one SOURCE and one OUTPUT");
     const std::string& sourcePath = paths[0];

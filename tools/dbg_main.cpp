@@ -41,37 +41,18 @@ struct Options {
 
 std::string parse_options(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i], value;
+        const std::string arg = argv[i];
         if (!is_option(arg)) {
             if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
             options.rom = arg;
             continue;
         }
-        const size_t equals = arg.find('=');
-        const bool inlineValue = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
-        if (inlineValue) {
-            value = arg.substr(equals + 1);
-            arg = arg.substr(0, equals);
-        }
-        if (arg != "--fps" && arg != "--seed" && arg != "--keys" && arg != "--symbols")
-            return "unknown option '" + arg + "'";
-        if (!inlineValue) {
-            if (i + 1 >= argc) return arg + " needs a value";
-            value = argv[++i];
-        }
-        uint64_t number = 0;
-        if (arg == "--fps") {
-            if (!parse_unsigned(value, 1000000000, number) || number == 0)
-                return "--fps wants frames a second from 1 to 1000000000, not '" + value + "'";
-            options.debug.run.fps = static_cast<uint32_t>(number);
-        } else if (arg == "--seed") {
-            if (!parse_unsigned(value, 0xFFFFFFFF, number))
-                return "--seed wants a number from 0 to 4294967295, not '" + value + "'";
-            options.debug.seed = static_cast<uint32_t>(number);
-        } else {
-            if (value.empty()) return arg + " needs a value";
-            (arg == "--keys" ? options.keys : options.symbols) = value;
-        }
+        std::string name, value, problem = take_option(argc, argv, i, {"--fps", "--seed", "--keys", "--symbols"},
+                                                         name, value);
+        if (problem.empty() && name == "--fps") problem = read_fps(value, options.debug.run.fps);
+        else if (problem.empty() && name == "--seed") problem = read_seed(value, options.debug.seed);
+        else if (problem.empty()) (name == "--keys" ? options.keys : options.symbols) = value;
+        if (!problem.empty()) return problem;
     }
     if (options.rom.empty()) return "name a ROM";
     // Standard input carries the commands.

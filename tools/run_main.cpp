@@ -46,7 +46,7 @@ bool ends_with(const std::string& text, const std::string& end) {
 struct Options {
     std::string rom;
     RunSettings run;
-    uint64_t seed = 1;
+    uint32_t seed = 1;
     std::vector<std::pair<int, uint8_t>> pokes;
     std::string keys, screen, expect, trace;
 };
@@ -55,41 +55,27 @@ struct Options {
 // first thing wrong.
 std::string parse_options(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i], value;
+        const std::string arg = argv[i];
         if (!is_option(arg)) {
             if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
             options.rom = arg;
             continue;
         }
-        const size_t equals = arg.find('=');
-        const bool inlineValue = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
-        if (inlineValue) {
-            value = arg.substr(equals + 1);
-            arg = arg.substr(0, equals);
-        }
-        static const char* const TAKING_VALUES[] = {"--cycles", "--fps", "--seed", "--keys", "--poke",
-                                                    "--screen", "--expect", "--trace"};
-        bool takes = false;
-        for (const char* name : TAKING_VALUES) takes = takes || arg == name;
-        if (!takes) return "unknown option '" + arg + "'";
-        if (!inlineValue) {
-            if (i + 1 >= argc) return arg + " needs a value";
-            value = argv[++i];
-        }
+        std::string name, value;
+        std::string problem = take_option(
+            argc, argv, i, {"--cycles", "--fps", "--seed", "--keys", "--poke", "--screen", "--expect", "--trace"},
+            name, value);
+        if (!problem.empty()) return problem;
         uint64_t number = 0;
-        if (arg == "--cycles") {
+        if (name == "--cycles") {
             if (!parse_unsigned(value, UINT64_MAX / 2, number) || number == 0)
                 return "--cycles wants a number of steps from 1, not '" + value + "'";
             options.run.cycles = number;
-        } else if (arg == "--fps") {
-            if (!parse_unsigned(value, 1000000000, number) || number == 0)
-                return "--fps wants frames a second from 1 to 1000000000, not '" + value + "'";
-            options.run.fps = static_cast<uint32_t>(number);
-        } else if (arg == "--seed") {
-            if (!parse_unsigned(value, 0xFFFFFFFF, number))
-                return "--seed wants a number from 0 to 4294967295, not '" + value + "'";
-            options.seed = number;
-        } else if (arg == "--poke") {
+        } else if (name == "--fps") {
+            problem = read_fps(value, options.run.fps);
+        } else if (name == "--seed") {
+            problem = read_seed(value, options.seed);
+        } else if (name == "--poke") {
             const size_t at = value.find('=');
             uint64_t address = 0, byte = 0;
             if (at == std::string::npos || !parse_unsigned(value.substr(0, at), 0xFFF, address) ||
@@ -97,10 +83,10 @@ std::string parse_options(int argc, char** argv, Options& options) {
                 return "--poke wants ADDR=BYTE, ADDR up to 0xFFF and BYTE up to 0xFF, not '" + value + "'";
             options.pokes.emplace_back(static_cast<int>(address), static_cast<uint8_t>(byte));
         } else {
-            if (value.empty()) return arg + " needs a value";
-            (arg == "--keys" ? options.keys : arg == "--screen" ? options.screen
-                                          : arg == "--expect" ? options.expect : options.trace) = value;
+            (name == "--keys" ? options.keys : name == "--screen" ? options.screen
+                                          : name == "--expect" ? options.expect : options.trace) = value;
         }
+        if (!problem.empty()) return problem;
     }
     if (options.rom.empty()) return "name a ROM";
     return "";

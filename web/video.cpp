@@ -82,20 +82,6 @@ void present_frame(Surface* surface) {
     SDL_LockSurface(surface);
 }
 
-SDL_Rect make_rect(int x, int y, int w, int h) {
-    SDL_Rect rect;
-    rect.x = static_cast<Sint16>(x);
-    rect.y = static_cast<Sint16>(y);
-    rect.w = static_cast<Uint16>(w);
-    rect.h = static_cast<Uint16>(h);
-    return rect;
-}
-
-void fill_rect(Surface* surface, int x, int y, int w, int h, Colour colour) {
-    SDL_Rect rect = make_rect(x, y, w, h);
-    fill_kept_rect(surface, &rect, colour);
-}
-
 void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {
     int x = rect->x, y = rect->y, w = rect->w, h = rect->h;
     if (!clip(surface, x, y, w, h)) {

@@ -19,7 +19,7 @@ target_link_libraries(PkgConfig::SDL INTERFACE ${VOSTRELINA_WEB_PREFIX}/lib/libS
                       ${VOSTRELINA_WEB_PREFIX}/lib/libfreetype.a)
 
 set_property(TARGET vostrelina_video PROPERTY SOURCES ${web}/video.cpp
-             ${CMAKE_SOURCE_DIR}/video/text.cpp)
+             ${CMAKE_SOURCE_DIR}/video/rect.cpp ${CMAKE_SOURCE_DIR}/video/text.cpp)
 set_property(TARGET vostrelina PROPERTY SOURCES ${web}/main.cpp)
 target_link_libraries(vostrelina PRIVATE vostrelina_app vostrelina_warnings)
 

@@ -5,14 +5,8 @@
 # screen is --screen's; labels from vostrelina-asm --symbols; and its command
 # line answers like the other tools'. BUILD_DIR is the build folder.
 set -euo pipefail
-tools="$BUILD_DIR/tools"
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+. "$here/lib.sh"
 
 # compare ROM STEPS... -- RUN_OPTIONS...: a batch session that steps to each
 # of STEPS in turn, then back to the first, asking for the state each time,
@@ -91,5 +85,4 @@ expect 2 - ; grep -q "standard input carries the commands" err.txt || fail "'-':
 printf '0x200 start\nnot a line\n' > bad.sym
 expect 2 dots.ch8 --symbols bad.sym; grep -q "bad.sym: line 2" err.txt || fail "bad symbols: $(cat err.txt)"
 
-[ "$failures" -eq 0 ] || { echo "$failures failures" >&2; exit 1; }
-echo "all passed"
+finish "all passed"

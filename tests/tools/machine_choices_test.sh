@@ -4,13 +4,7 @@
 # the row states. A row whose behaviour changes fails here, and the README
 # must change with it. BUILD_DIR is the build folder.
 set -euo pipefail
-tools="$BUILD_DIR/tools"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+. "$(dirname "$0")/lib.sh"
 
 # run NAME [OPTIONS...]: assembles NAME.asm (standard input) and runs it with
 # the options until it parks (or for --cycles); the trace's last line is the
@@ -124,5 +118,4 @@ for pace in 500:04 6000:22 31700:AF; do
     expect "V2 at ${pace%:*} frames a second" "$(field "pace_${pace%:*}" V2)" "${pace#*:}"
 done
 
-[ "$failures" -eq 0 ] || { echo "$failures failed" >&2; exit 1; }
-echo "ok: every row of the table behaves as it says"
+finish "ok: every row of the table behaves as it says"

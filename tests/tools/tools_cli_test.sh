@@ -4,13 +4,7 @@
 # --expect, key scripts and pokes, and PONG2 played headless twice alike.
 # BUILD_DIR is the build folder; VERSION the project's version.
 set -euo pipefail
-tools="$BUILD_DIR/tools"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+. "$(dirname "$0")/lib.sh"
 
 # expect_code CODE COMMAND...: runs the command, output in out.txt and err.txt.
 expect_code() {
@@ -191,5 +185,4 @@ cmp pong1.txt pong2.txt || fail "PONG2 with the same keys gave two screens"
 expect_code 0 "$tools/vostrelina-run" "$BUILD_DIR/PONG2" --fps 1000 --seed 7 --cycles 60000 --screen still.txt
 if cmp -s pong1.txt still.txt; then fail "the key script changed nothing in PONG2"; fi
 
-[ "$failures" -eq 0 ] || { echo "$failures failures" >&2; exit 1; }
-echo "all passed"
+finish "all passed"

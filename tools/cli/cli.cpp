@@ -134,6 +134,43 @@ bool answer_help_or_version(int argc, char** argv, const char* usage) {
 
 bool is_option(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
+std::string take_option(int argc, char** argv, int& i, const std::vector<std::string>& names,
+                        std::string& name, std::string& value) {
+    name = argv[i];
+    value.clear();
+    const size_t equals = name.find('=');
+    const bool inlineValue = name.compare(0, 2, "--") == 0 && equals != std::string::npos;
+    if (inlineValue) {
+        value = name.substr(equals + 1);
+        name.resize(equals);
+    }
+    bool known = false;
+    for (const std::string& taken : names) known = known || name == taken;
+    if (!known) return "unknown option '" + name + "'";
+    if (!inlineValue) {
+        if (i + 1 >= argc) return name + " needs a value";
+        value = argv[++i];
+    }
+    if (value.empty()) return name + " needs a value";
+    return "";
+}
+
+std::string read_fps(const std::string& value, uint32_t& fps) {
+    uint64_t number = 0;
+    if (!parse_unsigned(value, 1000000000, number) || number == 0)
+        return "--fps wants frames a second from 1 to 1000000000, not '" + value + "'";
+    fps = static_cast<uint32_t>(number);
+    return "";
+}
+
+std::string read_seed(const std::string& value, uint32_t& seed) {
+    uint64_t number = 0;
+    if (!parse_unsigned(value, 0xFFFFFFFF, number))
+        return "--seed wants a number from 0 to 4294967295, not '" + value + "'";
+    seed = static_cast<uint32_t>(number);
+    return "";
+}
+
 // --- Inputs ---
 
 bool read_input(const std::string& path, size_t maxBytes, std::string& bytes, bool& tooLong,

@@ -48,6 +48,18 @@ bool answer_help_or_version(int argc, char** argv, const char* usage);
 // An argument that starts with '-' and is more than "-" itself.
 bool is_option(const std::string& argument);
 
+// The option at argv[i], one of those in names that take a value, as
+// "--name VALUE" or "--name=VALUE": fills name and value and moves i to the
+// last argument it used. An empty string, or the message of what is wrong
+// (an option not among names, a missing or empty value).
+std::string take_option(int argc, char** argv, int& i, const std::vector<std::string>& names,
+                        std::string& name, std::string& value);
+
+// The values of the options vostrelina-run and vostrelina-dbg share: an
+// empty string, or the message.
+std::string read_fps(const std::string& value, uint32_t& fps);
+std::string read_seed(const std::string& value, uint32_t& seed);
+
 // --- Inputs ---
 //
 // Every input opens the way the machine opens a ROM (open_rom): a directory
