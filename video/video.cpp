@@ -43,17 +43,6 @@ void put_pixel(Surface* surface, int x, int y, Colour colour) {
     if (lock) SDL_UnlockSurface(surface);
 }
 
-void draw_frame_rect(Surface* surface, int x, int y, int w, int h, Colour colour) {
-    for (int i = 0; i < w; i++) {
-        put_pixel(surface, x + i, y, colour);
-        put_pixel(surface, x + i, y + h, colour);
-    }
-    for (int i = 0; i < h; i++) {
-        put_pixel(surface, x, y + i, colour);
-        put_pixel(surface, x + w, y + i, colour);
-    }
-}
-
 void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h) {
     SDL_Rect from = make_rect(sx, sy, w, h);
     SDL_Rect to = make_rect(dx, dy, w, h);

@@ -101,17 +101,6 @@ void put_pixel(Surface* surface, int x, int y, Colour colour) {
     row_at(surface, y)[x] = screen_pixel(colour);
 }
 
-void draw_frame_rect(Surface* surface, int x, int y, int w, int h, Colour colour) {
-    for (int i = 0; i < w; i++) {
-        put_pixel(surface, x + i, y, colour);
-        put_pixel(surface, x + i, y + h, colour);
-    }
-    for (int i = 0; i < h; i++) {
-        put_pixel(surface, x, y + i, colour);
-        put_pixel(surface, x + w, y + i, colour);
-    }
-}
-
 namespace {
 
 // One channel blended as SDL 1.2 blends a pixel with its own alpha onto an
