@@ -12,7 +12,7 @@
 # changes are not in it: commit first) at /work/project, and a copy of
 # ../shared beside it, as on a new contributor's machine. COMMAND runs as root
 # in /work/project, with proc, sys, dev, dev/pts, dev/shm and the machine's
-# resolv.conf. The mirror is the one the machine's apt configuration names.
+# resolv.conf and local certificate authorities. The mirror is the one the machine's apt configuration names.
 # Whatever way the run ends, the root is unmounted and removed; the command's
 # exit code is the script's.
 #
@@ -127,6 +127,14 @@ git clone -q --no-checkout "$top" "$root/work/project"
 git -C "$root/work/project" checkout -q --detach "$(git -C "$top" rev-parse HEAD)"
 if [ -d "$top/../shared" ]; then cp -rL "$top/../shared" "$root/work/shared"; fi
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+# The machine's own certificate authorities too, where its network needs
+# them (a proxy that inspects TLS): the root's ca-certificates takes them in
+# when it is installed, and NODE_EXTRA_CA_CERTS below hands the result to
+# node, whose npm fetches the browser tests' packages.
+if [ -d /usr/local/share/ca-certificates ]; then
+    mkdir -p "$root/usr/local/share/ca-certificates"
+    cp -rL /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
+fi
 
 bind() {
     mount "$@"
@@ -143,6 +151,7 @@ exec 3<&0
 # In the background, so that a signal to this script is handled at once (the
 # trap ends what runs inside), not once the command has ended.
 chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
+    NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     /bin/bash -c 'cd /work/project && exec "$@"' in-debian "$@" <&3 3<&- &
 status=0
