@@ -11,8 +11,9 @@
 # last. Into it go a clone of this checkout's committed HEAD (uncommitted
 # changes are not in it: commit first) at /work/project, and a copy of
 # ../shared beside it, as on a new contributor's machine. COMMAND runs as root
-# in /work/project, with proc, sys, dev, dev/pts, dev/shm and the machine's
-# resolv.conf and local certificate authorities. The mirror is the one the machine's apt configuration names.
+# in /work/project, with proc, sys, dev, dev/pts, dev/shm, the machine's
+# resolv.conf and its local certificate authorities. The mirror is the one the
+# machine's apt configuration names.
 # Whatever way the run ends, the root is unmounted and removed; the command's
 # exit code is the script's.
 #
