@@ -70,7 +70,7 @@ for round in $(seq "$rounds"); do
     run_suite build bash -c "cd '$top/build' && ctest --output-on-failure -j2 -L e2e"
     run_suite sdl12-compat bash "$top/tests/e2e/sdl12_compat.sh" "$top/build" --output-on-failure -j2
     run_suite build-asan bash -c "cd '$top/build-asan' &&
-        LSAN_OPTIONS='suppressions=$top/tests/sanitizers/lsan.supp' UBSAN_OPTIONS=print_stacktrace=1 \
+        LSAN_OPTIONS='suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0' UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j2 -L e2e"
     if [ "$windows" = yes ]; then
         run_suite windows bash "$top/tests/windows/wine_test.sh"
