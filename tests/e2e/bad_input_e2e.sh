@@ -64,6 +64,7 @@ program_command() {
     for name in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS LD_LIBRARY_PATH; do
         [ -n "${!name:-}" ] && COMMAND+=("$name=${!name}")
     done
+    [ -n "$SANITIZER_PRELOAD" ] && COMMAND+=("LD_PRELOAD=$SANITIZER_PRELOAD")
     COMMAND+=("${WRAPPER[@]}" "${TRACE[@]}" "$PROGRAM" "$@")
 }
 
