@@ -88,21 +88,16 @@ int main(int argc, char** argv) {
     if (!options.keys.empty()) {
         if (const int code = load_key_script(options.keys, options.debug.run.keys)) return code;
     }
-    std::string error;
-    bool tooLong = false;
     if (!options.symbols.empty()) {
-        std::string text;
+        std::string text, error;
+        bool tooLong = false;
         if (!read_input(options.symbols, MAX_SYMBOLS_FILE, text, tooLong, error))
             return file_error(options.symbols, error);
         if (tooLong) return file_error(options.symbols, "too long for a symbols file");
         if (!parse_symbols(text, options.debug.symbols, error)) return file_error(options.symbols, error);
     }
-    std::string rom;
-    if (!read_input(options.rom, MAX_ROM_SIZE, rom, tooLong, error)) return file_error(options.rom, error);
-    if (tooLong) say(options.rom + ": longer than " + std::to_string(MAX_ROM_SIZE) + " bytes: the first " +
-                     std::to_string(MAX_ROM_SIZE) + " are loaded");
-    if (rom.empty()) say(options.rom + ": warning: the ROM is empty");
-    const std::vector<uint8_t> image(rom.begin(), rom.end());
+    std::vector<uint8_t> image;
+    if (const int code = read_rom(options.rom, image)) return code;
     if (options.symbols.empty()) {
         for (const auto& [address, name] : disassembly_labels(image)) {
             options.debug.symbols.addresses[name] = address;

@@ -125,14 +125,10 @@ int main(int argc, char** argv) {
     if (!options.expect.empty()) {
         if (const int code = load_expected(options.expect, expected)) return code;
     }
-    std::string rom;
-    bool tooLong = false;
-    if (!read_input(options.rom, MAX_ROM_SIZE, rom, tooLong, error)) return file_error(options.rom, error);
-    if (tooLong) say(options.rom + ": longer than " + std::to_string(MAX_ROM_SIZE) + " bytes: the first " +
-                     std::to_string(MAX_ROM_SIZE) + " are loaded");
-    if (rom.empty()) say(options.rom + ": warning: the ROM is empty");
+    std::vector<uint8_t> rom;
+    if (const int code = read_rom(options.rom, rom)) return code;
     reset_to_start_up();
-    load_rom_image(reinterpret_cast<const uint8_t*>(rom.data()), rom.size());
+    load_rom_image(rom.data(), rom.size());
     for (const auto& [address, byte] : options.pokes) machine.memory[address] = byte;
     std::srand(static_cast<unsigned>(options.seed));
 

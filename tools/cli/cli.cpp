@@ -198,6 +198,18 @@ bool read_input(const std::string& path, size_t maxBytes, std::string& bytes, bo
     return true;
 }
 
+int read_rom(const std::string& path, std::vector<uint8_t>& image) {
+    std::string bytes, error;
+    bool tooLong = false;
+    if (!read_input(path, MAX_ROM_SIZE, bytes, tooLong, error)) return file_error(path, error);
+    if (tooLong)
+        say(path + ": longer than " + std::to_string(MAX_ROM_SIZE) + " bytes: the first " +
+            std::to_string(MAX_ROM_SIZE) + " are loaded");
+    if (bytes.empty()) say(path + ": warning: the ROM is empty");
+    image.assign(bytes.begin(), bytes.end());
+    return 0;
+}
+
 // --- Outputs ---
 
 namespace {

@@ -1,4 +1,4 @@
-// What the three command-line tools share, so that they answer alike:
+// What the command-line tools share, so that they answer alike:
 // numbers, --help and --version, messages and exit codes, and the one way
 // each opens its inputs and writes its outputs.
 #pragma once
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-// The exit codes of all three tools.
+// The exit codes of all the tools.
 constexpr int EXIT_DONE = 0;
 constexpr int EXIT_CONTENT = 1;  // the content failed: assembly errors, a screen that differs
 constexpr int EXIT_USAGE = 2;    // a usage error, or a file that cannot be read or written
@@ -70,6 +70,11 @@ std::string read_seed(const std::string& value, uint32_t& seed);
 // false with the reason in error.
 bool read_input(const std::string& path, size_t maxBytes, std::string& bytes, bool& tooLong,
                 std::string& error);
+
+// A ROM to run, as the interpreter would load it: a longer one is cut to
+// what fits in memory and an empty one runs too, each with a warning on
+// standard error. 0, or the exit code once an unreadable file is reported.
+int read_rom(const std::string& path, std::vector<uint8_t>& image);
 
 // --- Outputs ---
 //
