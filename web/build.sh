@@ -9,8 +9,8 @@
 #   --out FILE where that single file goes (by default build-web/dist/
 #              vostrelina.html); with --rom and no --out, ROM's name with .html
 #
-# FreeType (the running Debian's source package) and SDL_ttf 2.0.11 are
-# compiled with emcc against Emscripten's SDL 1.2 into
+# FreeType (Debian's source package, as windows/build.sh takes it) and SDL_ttf
+# 2.0.11 are compiled with emcc against Emscripten's SDL 1.2 into
 # build-web/prefix, and kept: a second run only rebuilds the program. So the
 # texts are drawn by the same SDL_ttf and FreeType as on the desktop, not by the
 # browser's text drawing that Emscripten's own SDL_ttf stands in with.
@@ -46,12 +46,6 @@ mkdir -p "$prefix/lib" "$prefix/include" "$sources" "$logs"
 
 # shellcheck disable=SC2034 # read by sources.sh
 build_script=web/build.sh
-# FreeType and SDL_ttf from the running Debian's own sources: the page's
-# texts are compared with this machine's desktop window, whose glyphs come
-# from its own FreeType (2.12 on Debian 12, 2.13 on Debian 13, which hint
-# FreeSans a pixel apart here and there).
-# shellcheck disable=SC2034 # read by sources.sh
-sources_release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 # shellcheck source=../scripts/lib/sources.sh
 source "$top/scripts/lib/sources.sh"
 

@@ -41,16 +41,10 @@ jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 bash "$top/scripts/setup.sh" windows
 mkdir -p "$prefix" "$sources" "$logs"
 
-
 # The sources: Debian's source packages, and SDL_ttf's release where the
 # archive does not serve it (scripts/lib/sources.sh, shared with web/build.sh).
 # shellcheck disable=SC2034 # read by sources.sh
 build_script=windows/build.sh
-# Debian 12's sources on either Debian: Debian 13 no longer has the classic
-# SDL 1.2's source (only sdl12-compat, which needs SDL 2), and so a zip made
-# there holds the same SDL, FreeType and SDL_ttf as one made on Debian 12.
-# shellcheck disable=SC2034 # read by sources.sh
-sources_release=bookworm
 # shellcheck source=../scripts/lib/sources.sh
 source "$top/scripts/lib/sources.sh"
 

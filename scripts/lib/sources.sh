@@ -7,8 +7,6 @@
 #   sources  where the sources are unpacked, one folder per package
 #   logs     where each step's log goes
 #   build_script  the command, as the messages name it (windows/build.sh)
-#   sources_release  optional: the Debian release whose sources are taken
-#            (bookworm unless set; see below)
 # It defines step NAME COMMAND... and die MESSAGE for the build too.
 
 die() { echo "$build_script: $*" >&2; exit 1; }
@@ -31,12 +29,13 @@ step() {
 # keyrings still check what is fetched. Downloads run as the calling user: the
 # folder is not _apt's to write in.
 #
-# The sources are those of release $sources_release (the caller's choice,
-# Debian 12's by default) whatever Debian the machine runs: the entries of the
-# machine's own release (RELEASE, RELEASE-updates, RELEASE-security) are named
-# for it instead.
+# The sources are Debian 12's whatever Debian the machine runs: the entries of
+# the machine's own release (RELEASE, RELEASE-updates, RELEASE-security) are
+# named for bookworm instead. So a zip or a page made on Debian 13, which no
+# longer has the classic SDL 1.2's source (only sdl12-compat, which needs
+# SDL 2), holds the same SDL, FreeType and SDL_ttf as one made on Debian 12.
+sources_release=bookworm
 host_release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-sources_release=${sources_release:-bookworm}
 apt_dir="$out/apt"
 apt_options=(-o Dir::Etc::SourceList="$apt_dir/sources.list"
     -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
@@ -50,7 +49,7 @@ write_private_source_list() {
     rm -rf "$apt_dir"
     mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
     # One-line entries: each "deb" line again as "deb-src", its suite (the
-    # first word after the URI) named for the sources' release.
+    # first word after the URI) named for Debian 12.
     sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$list" "$parts"*.list 2>/dev/null |
         awk -v host="$host_release" -v to="$sources_release" '
             { i = 2
@@ -58,7 +57,7 @@ write_private_source_list() {
               if (host != "" && index($(i + 1), host) == 1) $(i + 1) = to substr($(i + 1), length(host) + 1)
               print }' > "$apt_dir/sources.list" || true
     # deb822 stanzas: the enabled ones of type deb, relabelled deb-src, their
-    # suites named for the sources' release, comments dropped.
+    # suites named for Debian 12, comments dropped.
     awk -v host="$host_release" -v to="$sources_release" 'BEGIN { RS = ""; ORS = "\n" }
         { keep = 0; text = ""; n = split($0, lines, "\n")
           for (i = 1; i <= n; i++) {
@@ -96,9 +95,24 @@ fetch_source() {
     fi
     rm -rf "$folder"
     mkdir -p "$folder"
-    (cd "$folder" && apt-get "${apt_options[@]}" source -qq "$package") \
-        > "$logs/fetch-$package.log" 2>&1 || return 1
+    (cd "$folder" && fetch_newest_served "$package") > "$logs/fetch-$package.log" 2>&1 || return 1
     echo "Debian's source package $package" > "$folder/.fetched"
+}
+
+# apt-get source of the newest version of $1 whose files the archive serves,
+# in the current folder. A mirror's index can name a point release's version
+# before its pool holds the files (a 404 for the .dsc): the version before it,
+# from the release's security or updates suite, serves as well then.
+fetch_newest_served() {
+    local package="$1" version
+    for version in $(apt-cache "${apt_options[@]}" showsrc "$package" |
+        awk -v p="$package" '/^Package:/ { mine = $2 == p } mine && /^Version:/ { print $2 }' |
+        sort -u -r -V); do
+        echo "Fetching $package $version"
+        apt-get "${apt_options[@]}" source -qq "$package=$version" && return 0
+    done
+    echo "No version of $package could be fetched"
+    return 1
 }
 
 # The folder a fetched source unpacked to.
