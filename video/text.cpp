@@ -77,7 +77,7 @@ TextExtent draw_text(Surface* target, const char* fontPath, int x, int y,
     sdlColour.unused = 0;
     Surface* rendered = TTF_RenderText_Blended(font, text, sdlColour);
     if (rendered) {
-        blit_region(target, x, y, rendered, 0, 0, rendered->w, rendered->h);
+        blend_surface(target, x, y, rendered);
         extent.width = rendered->w;
         extent.height = rendered->h;
         SDL_FreeSurface(rendered);

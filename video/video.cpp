@@ -35,16 +35,15 @@ void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {
 
 void put_pixel(Surface* surface, int x, int y, Colour colour) {
     if (x < 0 || x >= surface->w || y < 0 || y >= surface->h) return;
-    // Rows are addressed by the pitch, which SDL may pad past w * 4 bytes.
-    const bool lock = SDL_MUSTLOCK(surface);
-    if (lock && SDL_LockSurface(surface) < 0) return;
-    uint8_t* row = static_cast<uint8_t*>(surface->pixels) + y * surface->pitch;
-    reinterpret_cast<uint32_t*>(row)[x] = colour;
-    if (lock) SDL_UnlockSurface(surface);
+    if (!lock_pixels(surface)) return;
+    pixel_row(surface, y)[x] = colour;
+    unlock_pixels(surface);
 }
 
-void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h) {
-    SDL_Rect from = make_rect(sx, sy, w, h);
-    SDL_Rect to = make_rect(dx, dy, w, h);
-    SDL_BlitSurface(src, &from, dst, &to);
+bool lock_pixels(Surface* surface) {
+    return !SDL_MUSTLOCK(surface) || SDL_LockSurface(surface) == 0;
+}
+
+void unlock_pixels(Surface* surface) {
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
 }

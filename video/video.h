@@ -34,4 +34,22 @@ void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour);
 void put_pixel(Surface* surface, int x, int y, Colour colour);
 // A one-pixel outline spanning x..x+w and y..y+h; the far corner stays untouched.
 void draw_frame_rect(Surface* surface, int x, int y, int w, int h, Colour colour);
-void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h);
+// Blends src, a 32-bit surface with each pixel's alpha in its top byte (a text
+// SDL_ttf rendered, in one Colour), onto dst with its top-left corner at
+// (x, y). The result is SDL 1.2's own blit's, whichever SDL 1.2 the machine
+// has, so a text looks the same on the desktop, under sdl12-compat and in the
+// page.
+void blend_surface(Surface* dst, int x, int y, Surface* src);
+
+// --- What the primitives are made of ---
+
+// Gives the surface's pixels to the caller until unlock_pixels, locking it
+// where SDL asks; false if they cannot be had.
+bool lock_pixels(Surface* surface);
+void unlock_pixels(Surface* surface);
+// Row y of a 32-bit surface. Rows are addressed by the pitch, which SDL may
+// pad past w * 4 bytes.
+uint32_t* pixel_row(Surface* surface, int y);
+// Cuts the rectangle to the surface, as SDL cuts a fill or a blit; false if
+// nothing is left.
+bool clip_to_surface(const Surface* surface, int& x, int& y, int& w, int& h);

@@ -26,20 +26,6 @@ uint32_t screen_pixel(Colour colour) {
 
 Surface* lockedScreen = nullptr;
 
-uint32_t* row_at(Surface* surface, int y) {
-    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
-}
-
-// A rectangle cut to the surface, as SDL_FillRect and SDL_BlitSurface cut it;
-// false if nothing is left.
-bool clip(const Surface* surface, int& x, int& y, int& w, int& h) {
-    if (x < 0) { w += x; x = 0; }
-    if (y < 0) { h += y; y = 0; }
-    if (x + w > surface->w) w = surface->w - x;
-    if (y + h > surface->h) h = surface->h - y;
-    return w > 0 && h > 0;
-}
-
 }  // namespace
 
 void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags) {
@@ -84,63 +70,33 @@ void present_frame(Surface* surface) {
 
 void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {
     int x = rect->x, y = rect->y, w = rect->w, h = rect->h;
-    if (!clip(surface, x, y, w, h)) {
+    if (!clip_to_surface(surface, x, y, w, h)) {
         rect->w = rect->h = 0;
         return;
     }
     *rect = make_rect(x, y, w, h);
     const uint32_t pixel = screen_pixel(colour);
     for (int r = y; r < y + h; r++) {
-        uint32_t* row = row_at(surface, r);
+        uint32_t* row = pixel_row(surface, r);
         for (int c = x; c < x + w; c++) row[c] = pixel;
     }
 }
 
 void put_pixel(Surface* surface, int x, int y, Colour colour) {
     if (x < 0 || x >= surface->w || y < 0 || y >= surface->h) return;
-    row_at(surface, y)[x] = screen_pixel(colour);
+    pixel_row(surface, y)[x] = screen_pixel(colour);
 }
 
-namespace {
-
-// One channel blended as SDL 1.2 blends a pixel with its own alpha onto an
-// opaque surface: the difference scaled by alpha / 256, rounded down.
-uint32_t blend_channel(uint32_t source, uint32_t target, uint32_t alpha) {
-    const int difference = static_cast<int>(source) - static_cast<int>(target);
-    return static_cast<uint32_t>(static_cast<int>(target) + ((difference * static_cast<int>(alpha)) >> 8));
+// The screen stays locked from frame to frame, and the surfaces SDL_ttf
+// renders into are plain memory: the pixels are always at hand. So a text's
+// own pixels are blended onto the screen here (blend_surface): Emscripten's
+// SDL_BlitSurface would draw from the source's canvas, where SDL_ttf's pixels
+// never go.
+bool lock_pixels(Surface*) {
+    return true;
 }
 
-}  // namespace
-
-// The source is a text SDL_ttf rendered: 0xAARRGGBB pixels in memory, which
-// Emscripten's SDL does not copy to the source's canvas, so its own blit would
-// draw nothing of them. Each is blended onto the screen here: none of it where
-// alpha is 0, a plain copy where it is 255, as SDL 1.2 does.
-void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h) {
-    if (!clip(src, sx, sy, w, h)) return;
-    int x = dx, y = dy, cw = w, ch = h;
-    if (!clip(dst, x, y, cw, ch)) return;
-    sx += x - dx;
-    sy += y - dy;
-    for (int r = 0; r < ch; r++) {
-        const uint32_t* from = row_at(src, sy + r) + sx;
-        uint32_t* to = row_at(dst, y + r) + x;
-        for (int c = 0; c < cw; c++) {
-            const uint32_t s = from[c];
-            const uint32_t alpha = s >> 24;
-            if (alpha == 0) continue;
-            const uint32_t red = s >> 16 & 0xFFu, green = s >> 8 & 0xFFu, blue = s & 0xFFu;
-            if (alpha == 0xFFu) {
-                to[c] = OPAQUE | blue << 16 | green << 8 | red;
-                continue;
-            }
-            const uint32_t d = to[c];
-            to[c] = OPAQUE | (blend_channel(blue, d >> 16 & 0xFFu, alpha) & 0xFFu) << 16 |
-                    (blend_channel(green, d >> 8 & 0xFFu, alpha) & 0xFFu) << 8 |
-                    (blend_channel(red, d & 0xFFu, alpha) & 0xFFu);
-        }
-    }
-}
+void unlock_pixels(Surface*) {}
 
 // SDL_ttf opens its font through SDL_RWFromFile, which Emscripten's SDL
 // answers with a number of its own, not the SDL_RWops that SDL_ttf reads
@@ -198,9 +154,9 @@ extern "C" int SDL_FillRect(SDL_Surface* surface, const SDL_Rect* rect, Uint32 c
         w = rect->w;
         h = rect->h;
     }
-    if (!surface->pixels || !clip(surface, x, y, w, h)) return 0;
+    if (!surface->pixels || !clip_to_surface(surface, x, y, w, h)) return 0;
     for (int r = y; r < y + h; r++) {
-        uint32_t* row = row_at(surface, r);
+        uint32_t* row = pixel_row(surface, r);
         for (int c = x; c < x + w; c++) row[c] = colour;
     }
     return 0;
