@@ -7,10 +7,7 @@
 // Usage: node web_bench.js URL SECONDS (the framed view three times as long)
 // Prints: framed FRAMES_PER_SECOND MOVES_PER_SECOND, full F, debug F.
 "use strict";
-const puppeteer = require("puppeteer-core");
-const fs = require("fs");
-const os = require("os");
-const path = require("path");
+const { withChromium } = require("../../tests/web/chromium");
 
 const [url, seconds] = [process.argv[2], Number(process.argv[3] || 10)];
 
@@ -73,15 +70,7 @@ async function until(page, x, y, rgb) {
 }
 
 async function main() {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), "vostrelina-bench-"));
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-    headless: false,
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-      `--user-data-dir=${profile}`],
-  });
-  try {
+  await withChromium(async (browser) => {
     const page = await browser.newPage();
     await page.evaluateOnNewDocument(probe);
     await page.goto(url);
@@ -98,10 +87,7 @@ async function main() {
     console.log(`framed ${framed.frames.toFixed(0)} ${framed.moves.toFixed(2)}`);
     console.log(`full ${full.frames.toFixed(0)}`);
     console.log(`debug ${debug.frames.toFixed(0)}`);
-  } finally {
-    await browser.close();
-    fs.rmSync(profile, { recursive: true, force: true });
-  }
+  });
 }
 
 main().catch((error) => {

@@ -4,22 +4,12 @@
 //
 // Usage: node page_shot.js FILE.html OUT.png
 "use strict";
-const puppeteer = require("puppeteer-core");
-const fs = require("fs");
-const os = require("os");
 const path = require("path");
+const { withChromium } = require("./chromium");
 
 async function main() {
   const [page_file, out] = process.argv.slice(2);
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), "vostrelina-shot-"));
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-    headless: false,
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-      "--hide-scrollbars", `--user-data-dir=${profile}`],
-  });
-  try {
+  await withChromium(async (browser) => {
     const page = await browser.newPage();
     await page.setViewport({ width: 680, height: 640 });
     await page.goto(`file://${path.resolve(page_file)}`);
@@ -29,10 +19,7 @@ async function main() {
     }, { timeout: 30000 });
     await page.evaluate(() => document.fonts.ready);
     await page.screenshot({ path: out, fullPage: true });
-  } finally {
-    await browser.close();
-    fs.rmSync(profile, { recursive: true, force: true });
-  }
+  }, ["--hide-scrollbars"]);
 }
 
 main().catch((error) => {

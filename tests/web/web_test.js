@@ -7,12 +7,11 @@
 // Every state is waited for, with a deadline of seconds; nothing sleeps a
 // fixed time and then looks once.
 "use strict";
-const puppeteer = require("puppeteer-core");
 const { execFileSync } = require("child_process");
 const fs = require("fs");
 const http = require("http");
-const os = require("os");
 const path = require("path");
+const { withChromium } = require("./chromium");
 
 const work = process.argv[2];
 const site = path.join(work, "site");
@@ -279,28 +278,21 @@ async function singleFiles(framed) {
 async function main() {
   const server = await serve(site);
   const base = `http://127.0.0.1:${server.address().port}`;
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), "vostrelina-chromium-"));
-  browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-    headless: false, // the flag is given below, as it is
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-      `--user-data-dir=${profile}`],
-  });
   try {
-    const pongPage = await pong(base);
-    await pongPage.close();
-    await keypadRelease(base);
-    const { page, framed } = await views(base);
-    await romsGiven(page, framed);
-    await missingRom(base);
-    await singleFiles(framed);
+    await withChromium(async (launched) => {
+      browser = launched;
+      const pongPage = await pong(base);
+      await pongPage.close();
+      await keypadRelease(base);
+      const { page, framed } = await views(base);
+      await romsGiven(page, framed);
+      await missingRom(base);
+      await singleFiles(framed);
+    });
     if (errors.length > 0) throw new Error("errors in the pages (below)");
     ok("no console error or uncaught error in any page");
   } finally {
-    await browser.close();
     server.close();
-    fs.rmSync(profile, { recursive: true, force: true });
   }
 }
 
