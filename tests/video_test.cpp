@@ -88,3 +88,28 @@ TEST_F(PrimitivesTest, PutPixelLocksASurfaceThatMustBeLocked) {
     EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160 - 1);
     SDL_FreeSurface(encoded);
 }
+
+// Texts are blended by blend_surface, not by SDL's blit, so that they look the
+// same under sdl12-compat: it must give what the classic SDL 1.2's blit gives,
+// at every alpha, for a light text on a dark ground and a dark one on a light
+// ground. sdl12-compat blends as SDL 2 does, so only the classic library can
+// say what is right.
+TEST_F(PrimitivesTest, BlendSurfaceGivesTheClassicBlitsPixels) {
+    if (SDL_Linked_Version()->patch >= 50) GTEST_SKIP() << "sdl12-compat's blit is not SDL 1.2's own";
+    SDL_Surface* text = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 1, 32, 0xFF0000, 0x00FF00, 0x0000FF,
+                                             0xFF000000);
+    ASSERT_NE(text, nullptr);
+    const Colour pairs[][2] = {{0xFFFFFF, 0x777777}, {0x333333, 0x999999}};
+    for (const auto& [colour, ground] : pairs) {
+        for (uint32_t alpha = 0; alpha < 256; alpha++)
+            pixel_row(text, 0)[alpha] = alpha << 24 | colour;
+        fill_rect(screen, 0, 0, 320, 2, ground);
+        SDL_Rect at = make_rect(0, 0, 0, 0);
+        SDL_BlitSurface(text, nullptr, screen, &at);
+        blend_surface(screen, 0, 1, text);
+        for (int alpha = 0; alpha < 256; alpha++)
+            EXPECT_EQ(pixel(alpha, 1) & 0xFFFFFF, pixel(alpha, 0) & 0xFFFFFF)
+                << std::hex << colour << " on " << ground << ", alpha " << std::dec << alpha;
+    }
+    SDL_FreeSurface(text);
+}

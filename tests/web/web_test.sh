@@ -35,15 +35,33 @@ printf '\x60\x0D\xF1\x29\xE0\x9E\x12\x04\xD2\x25\xE0\xA1\x12\x0A\xD2\x25\x12\x04
 : > "$WORK_DIR/empty.ch8"
 head -c 70000 /dev/zero | tr '\0' '\022' > "$WORK_DIR/long.ch8"
 
-# The desktop window's three views of views.ch8.
+# The desktop window's three views of views.ch8, as $1-framed.png,
+# $1-full.png and $1-debug.png.
+grab_desktop_views() {
+    local window
+    start_app "$WORK_DIR" views.ch8
+    window=$(wait_window)
+    grab_until "$window" "$1-framed" 57 29 FFFFFF     # glyph 8 (top row 0x60) at cell (5, 3), 4x from (32, 16)
+    hold_key_until "$window" F1 "$1-full" 31 16 FFFFFF  # 5x from (0, 0)
+    hold_key_until "$window" F3 "$1-debug" 109 54 FFFFFF # 2x from (96, 48)
+    close_window "$window"
+    expect_exit 0 "closing the window"
+}
 start_xvfb
-start_app "$WORK_DIR" views.ch8
-window=$(wait_window)
-grab_until "$window" desktop-framed 57 29 FFFFFF     # glyph 8 (top row 0x60) at cell (5, 3), 4x from (32, 16)
-hold_key_until "$window" F1 desktop-full 31 16 FFFFFF  # 5x from (0, 0)
-hold_key_until "$window" F3 desktop-debug 109 54 FFFFFF # 2x from (96, 48)
-close_window "$window"
-expect_exit 0 "closing the window"
+grab_desktop_views desktop
+# Where sdl12-compat is installed beside the classic SDL 1.2 (Debian 12), the
+# window must show the same pictures on both, to the pixel: the page is
+# compared with one of them, and each Debian's desktop has its own.
+compat=$(dpkg -L libsdl1.2-compat 2>/dev/null | grep -E '/libSDL-1\.2\.so\.0$' | head -n 1 || true)
+usual=$(ldd "$BUILD_DIR/vostrelina" | awk '/libSDL-1\.2\.so/ { print $3; exit }')
+if [ -n "$compat" ] && [ "$(readlink -f "$compat")" != "$(readlink -f "$usual")" ]; then
+    LD_LIBRARY_PATH="$(dirname "$compat")" grab_desktop_views compat
+    for view in framed full debug; do
+        differing=$(compare -metric AE "$WORK_DIR/desktop-$view.png" "$WORK_DIR/compat-$view.png" null: 2>&1 || true)
+        [ "$differing" = 0 ] || fail "the $view view differs in $differing pixels between the classic SDL 1.2 and sdl12-compat"
+    done
+    echo "ok: the window's three views are the same on the classic SDL 1.2 and on sdl12-compat"
+fi
 kill "$XVFB_PID" 2>/dev/null || true
 XVFB_PID=""
 
