@@ -41,7 +41,9 @@ void load_glyphs() {
 
 RomStatus load_rom_image(const uint8_t* bytes, size_t size) {
     size_t kept = size < MAX_ROM_SIZE ? size : MAX_ROM_SIZE;
-    std::memcpy(machine.memory + PROGRAM_START, bytes, kept);
+    // An empty ROM may come with no bytes at all (an empty vector's null
+    // data()), which memcpy must not be given even for nothing.
+    if (kept > 0) std::memcpy(machine.memory + PROGRAM_START, bytes, kept);
     return kept < size ? ROM_CUT : ROM_LOADED;
 }
 
