@@ -56,6 +56,8 @@ hold_key_until "$window" F3 debug 150 2 777777
 read -r desktop_debug _ < <(desktop_measure "$seconds")
 close_window "$window"
 wait_exit "closing the window"
+# A probe that was not loaded counts nothing: no figure rather than zeros.
+[ "$desktop_framed" != 0 ] || fail "the flip probe counted no frame of the desktop window (not preloaded?)"
 
 echo "Page in headless chromium (build-web/dist/vostrelina.html), PONG2: $seconds s a view, $((3 * seconds)) s framed"
 web=$(NODE_PATH="$top/tests/web/node_modules" node "$top/bench/web/web_bench.js" \

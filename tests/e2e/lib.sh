@@ -75,10 +75,11 @@ if [ -n "${LSAN_OPTIONS:-}" ]; then
 fi
 
 # Starts the program in folder $1 with the remaining arguments; its standard
-# error goes to $WORK_DIR/stderr.
+# error goes to $WORK_DIR/stderr. A caller's own LD_PRELOAD (the web
+# benchmark's flip probe) is kept beside the sanitizers' one.
 start_app() {
-    local folder="$1"; shift
-    (cd "$folder" && LD_PRELOAD="$SANITIZER_PRELOAD" exec "$BUILD_DIR/vostrelina" "$@") 2>"$WORK_DIR/stderr" &
+    local folder="$1" preload="${LD_PRELOAD:-}${SANITIZER_PRELOAD:+ $SANITIZER_PRELOAD}"; shift
+    (cd "$folder" && LD_PRELOAD="${preload# }" exec "$BUILD_DIR/vostrelina" "$@") 2>"$WORK_DIR/stderr" &
     APP_PID=$!
 }
 
