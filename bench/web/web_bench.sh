@@ -54,8 +54,11 @@ hold_key_until "$window" F1 full 2 2 000000
 read -r desktop_full _ < <(desktop_measure "$seconds")
 hold_key_until "$window" F3 debug 150 2 777777
 read -r desktop_debug _ < <(desktop_measure "$seconds")
-close_window "$window"
-wait_exit "closing the window"
+# The figures are taken: the program is stopped. (Closing it as a window
+# manager would needs the tests' wm_close, which the run preset leaves out.)
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+APP_PID=""
 # A probe that was not loaded counts nothing: no figure rather than zeros.
 [ "$desktop_framed" != 0 ] || fail "the flip probe counted no frame of the desktop window (not preloaded?)"
 
