@@ -29,9 +29,6 @@ done
 if [ -n "$rom" ] && [ ! -f "$rom" ]; then echo "web/build.sh: no such ROM: $rom" >&2; exit 1; fi
 if [ -n "$rom" ] && [ -z "$single" ]; then single="$(pwd)/$(basename "${rom%.*}").html"; fi
 
-if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$top/../shared/deps" ]; then
-    export VOSTRELINA_SOURCES="$top/../shared/deps"
-fi
 prefix="$out/prefix"
 sources="$out/sources"
 logs="$out/logs"

@@ -26,12 +26,6 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 out="$(mkdir -p "${1:-$top/build-windows}" && cd "${1:-$top/build-windows}" && pwd)"
 prefix="${VOSTRELINA_WINDOWS_PREFIX:-$out/prefix}"
-# The shared sources folder beside the checkout holds SDL_ttf's release where
-# Debian's archive does not serve it: every command that builds for Windows
-# (the test command, the stress command, this one by hand) finds it there.
-if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$top/../shared/deps" ]; then
-    export VOSTRELINA_SOURCES="$top/../shared/deps"
-fi
 sources="$out/sources"
 logs="$out/logs"
 dist="$out/dist"

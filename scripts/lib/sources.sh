@@ -127,6 +127,14 @@ SDL_TTF_SHA256S="16c177bd10a0ff166dee5668eb0c9f5800761427f3d27d317e5cd7bc247a221
 724cd895ecf4da319a3ef164892b72078bd92632a5d812111261cde248ebcdb7"
 SDL_TTF_TARBALL_NAMES="SDL_ttf-2.0.11.tar.gz sdl-ttf2.0_2.0.11.orig.tar.gz"
 
+# The shared sources folder beside the checkout holds SDL_ttf's release where
+# Debian's archive does not serve it: every command that builds the libraries
+# (the test command, the stress command, either build by hand) finds it there.
+deps_beside_checkout="$(dirname "${BASH_SOURCE[0]}")/../../../shared/deps"
+if [ -z "${VOSTRELINA_SOURCES:-}" ] && [ -d "$deps_beside_checkout" ]; then
+    VOSTRELINA_SOURCES="$(cd "$deps_beside_checkout" && pwd)"
+fi
+
 # Prints the tarball given, by VOSTRELINA_SDL_TTF_TARBALL or in the folder
 # VOSTRELINA_SOURCES; returns 1 if there is none.
 sdl_ttf_tarball() {
