@@ -7,6 +7,7 @@
 #   poll_until DEADLINE COMMAND...        the same wait, returning 1 instead
 #   has_ended PID                         zombie-safe "has it ended"
 #   on_exit FUNCTION                      clean-up, run by the one EXIT trap
+#   sdl12_compat_library                  where libsdl1.2-compat's SDL 1.2 is
 #
 # Nothing sleeps a fixed time and then looks once: a state is polled for
 # until a deadline, so a slow machine only makes the wait longer.
@@ -47,6 +48,13 @@ has_ended() {
     Z|X) return 0 ;;
     *) WHY="process $1 is still running"; return 1 ;;
     esac
+}
+
+# The sdl12-compat library file that Debian's libsdl1.2-compat installs (in a
+# folder of its own beside the classic SDL 1.2 on Debian 12, as the system's
+# SDL 1.2 on Debian 13), or nothing when it is not installed.
+sdl12_compat_library() {
+    dpkg -L libsdl1.2-compat 2>/dev/null | grep -E '/libSDL-1\.2\.so\.0$' | head -n 1 || true
 }
 
 # Clean-up without chaining traps: each FUNCTION is pushed on a stack, and

@@ -13,7 +13,7 @@ source "$(dirname "$0")/../../scripts/lib/harness.sh"
 build="$(cd "${1:?usage: sdl12_compat.sh BUILD_DIR [ctest options...]}" && pwd)"
 shift
 
-library=$(dpkg -L libsdl1.2-compat 2>/dev/null | grep -E '/libSDL-1\.2\.so\.0$' | head -n 1 || true)
+library=$(sdl12_compat_library)
 [ -n "$library" ] || { echo "sdl12-compat: libsdl1.2-compat is not installed" >&2; exit 1; }
 folder="$(dirname "$library")"
 

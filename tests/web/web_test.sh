@@ -52,7 +52,7 @@ grab_desktop_views desktop
 # Where sdl12-compat is installed beside the classic SDL 1.2 (Debian 12), the
 # window must show the same pictures on both, to the pixel: the page is
 # compared with one of them, and each Debian's desktop has its own.
-compat=$(dpkg -L libsdl1.2-compat 2>/dev/null | grep -E '/libSDL-1\.2\.so\.0$' | head -n 1 || true)
+compat=$(sdl12_compat_library)
 usual=$(ldd "$BUILD_DIR/vostrelina" | awk '/libSDL-1\.2\.so/ { print $3; exit }')
 if [ -n "$compat" ] && [ "$(readlink -f "$compat")" != "$(readlink -f "$usual")" ]; then
     LD_LIBRARY_PATH="$(dirname "$compat")" grab_desktop_views compat
