@@ -105,6 +105,18 @@ function picture(page) {
   });
 }
 
+// A check for waitFor: true once the canvas shows a picture other than the
+// one it showed when last looked at (the first look is the first picture).
+function moves(page) {
+  let before = null;
+  return async () => {
+    const now = (await picture(page)).url;
+    if (before !== null && now !== before) return true;
+    before = now;
+    return "two pictures in a row are the same";
+  };
+}
+
 async function savePicture(page, name) {
   const shot = await picture(page);
   const file = path.join(work, `${name}.png`);
@@ -155,13 +167,7 @@ function ok(text) {
 async function pong(base) {
   const page = await open(`${base}/index.html`);
   await waitFor("PONG2's framed view", shows(page, 2, 2, "999999", 317, 157, "999999"));
-  let before = (await picture(page)).url;
-  await waitFor("the ball to move", async () => {
-    const now = (await picture(page)).url;
-    if (now !== before) return true;
-    before = now;
-    return "two pictures in a row are the same";
-  });
+  await waitFor("the ball to move", moves(page));
   ok("PONG2 starts framed and the ball moves");
   // Keypad 1 (the key 3) moves the left paddle up to row 0, keypad D (the
   // key Y) the right one down to row 31; each is held until its paddle shows
@@ -261,13 +267,7 @@ async function missingRom(base) {
 async function singleFiles(framed) {
   const page = await open(`file://${site}/vostrelina.html`);
   await waitFor("the single file's framed view", shows(page, 2, 2, "999999"));
-  let before = (await picture(page)).url;
-  await waitFor("the ball to move in the single file", async () => {
-    const now = (await picture(page)).url;
-    if (now !== before) return true;
-    before = now;
-    return "two pictures in a row are the same";
-  });
+  await waitFor("the ball to move in the single file", moves(page));
   await page.close();
   const baked = await open(`file://${work}/views.html`);
   await waitFor("the baked ROM's picture", async () => ((await picture(baked)).url === framed) || "not yet");
