@@ -26,6 +26,14 @@ uint32_t screen_pixel(Colour colour) {
 
 Surface* lockedScreen = nullptr;
 
+// Writes pixel over a rectangle already cut to the surface.
+void fill_pixels(Surface* surface, int x, int y, int w, int h, uint32_t pixel) {
+    for (int r = y; r < y + h; r++) {
+        uint32_t* row = pixel_row(surface, r);
+        for (int c = x; c < x + w; c++) row[c] = pixel;
+    }
+}
+
 }  // namespace
 
 void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags) {
@@ -75,11 +83,7 @@ void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {
         return;
     }
     *rect = make_rect(x, y, w, h);
-    const uint32_t pixel = screen_pixel(colour);
-    for (int r = y; r < y + h; r++) {
-        uint32_t* row = pixel_row(surface, r);
-        for (int c = x; c < x + w; c++) row[c] = pixel;
-    }
+    fill_pixels(surface, x, y, w, h, screen_pixel(colour));
 }
 
 void put_pixel(Surface* surface, int x, int y, Colour colour) {
@@ -155,9 +159,6 @@ extern "C" int SDL_FillRect(SDL_Surface* surface, const SDL_Rect* rect, Uint32 c
         h = rect->h;
     }
     if (!surface->pixels || !clip_to_surface(surface, x, y, w, h)) return 0;
-    for (int r = y; r < y + h; r++) {
-        uint32_t* row = pixel_row(surface, r);
-        for (int c = x; c < x + w; c++) row[c] = colour;
-    }
+    fill_pixels(surface, x, y, w, h, colour);
     return 0;
 }
