@@ -112,7 +112,7 @@ done
 for tool in "$BUILD_DIR"/tools/vostrelina-*; do
     [ -f "$tool" ] && [ -x "$tool" ] || continue
     name=$(basename "$tool")
-    cat "$work"/block*/cmd*.txt | grep -qw -- "$name" || fail "no marked session runs $name"
+    grep -qw -- "$name" "$work"/block*/cmd*.txt || fail "no marked session runs $name"
 done
 
 [ "$failures" -eq 0 ] || { echo "$failures failed" >&2; exit 1; }
