@@ -1,7 +1,7 @@
 // Prints the pace PONG2 keeps at a range of frame rates, for players who
 // leave the paddles be, move to meet the ball, or chase it every tick: the
 // game played headless (tests/support/pong2/pong2_play.h) on the runner's
-// step, vostrelina-run's loop, with its clock at each rate. The README's figures come from here; the PONG2 tests
+// step, vostrelina-run's loop, with its clock at each rate. CONTRIBUTING.md's figures come from here; the PONG2 tests
 // hold the game to them.
 #include <cstdio>
 

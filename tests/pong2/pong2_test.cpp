@@ -1,5 +1,5 @@
 // PONG2 played headless (pong2_play.h): the game's rules checked tick by
-// tick, and its pace at the frame rates the README gives.
+// tick, and its pace at the frame rates CONTRIBUTING.md gives.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -287,8 +287,8 @@ void expect_plain_ticks_short(const std::vector<Tick>& ticks) {
 // by the cheaper ones after it, and the pace holds wherever the ticks' work
 // fits their counts on average. Each kind of player plays the same game
 // (the same ball, tick after tick) at 90000 frames a second and at the lowest
-// frame rate the README gives for it, and takes the same counts over it; at
-// 500 it keeps what the README says.
+// frame rate CONTRIBUTING.md gives for it, and takes the same counts over it; at
+// 500 it keeps what CONTRIBUTING.md says.
 TEST_F(Pong2Test, KeepsFullPaceDownToTheFrameRatesTheReadmeGives) {
     struct Case { Players players; long fullPaceFrom; double keptAt500; };
     for (Case c : {Case{LEAVE_BE, 750, 0.80}, Case{MEET_THE_BALL, 750, 0.75}, Case{CHASE_THE_BALL, 1250, 0.45}}) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The README's table "What this machine does": each row's few instructions,
+# The authors' guide's table "What this machine does" (docs/authors.md): each row's few instructions,
 # assembled by vostrelina-asm and run by vostrelina-run, show the behaviour
-# the row states. A row whose behaviour changes fails here, and the README
+# the row states. A row whose behaviour changes fails here, and the guide
 # must change with it. BUILD_DIR is the build folder.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
