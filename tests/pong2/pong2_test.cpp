@@ -265,7 +265,7 @@ namespace {
 
 // With no key held, a tick where the ball meets nothing does 12 instructions
 // before it waits again (3 more find the next one due): the 15 frames the
-// README gives.
+// CONTRIBUTING.md gives.
 void expect_plain_ticks_short(const std::vector<Tick>& ticks) {
     int plain = 0;
     for (size_t i = 1; i + 1 < ticks.size(); i++) {
