@@ -101,6 +101,23 @@ TEST(AssemblerSymbols, LabelsEquAndExpressions) {
     EXPECT_EQ(result.registers.at("ball"), 7);
 }
 
+// An equ may name what is defined below it, through other equs; a leading
+// byte-order mark is not a statement.
+TEST(AssemblerSymbols, EquMayReferForward) {
+    AsmResult result = assemble(
+        "\xEF\xBB\xBF"
+        "LD speed, twice - 0x401\n"
+        "twice equ once + once\n"
+        "speed equ alias\n"
+        "once equ last\n"
+        "alias equ V4\n"
+        "last: JP last\n");           // 0x202
+    ASSERT_TRUE(result.errors.empty()) << result.errors[0].line << ": " << result.errors[0].message;
+    EXPECT_EQ(result.image, (std::vector<uint8_t>{0x64, 0x03, 0x12, 0x02}));  // 0x404 - 0x401
+    EXPECT_EQ(result.numbers.at("twice"), 0x404);
+    EXPECT_EQ(result.registers.at("speed"), 4);
+}
+
 TEST(AssemblerSymbols, LabelsAreCaseSensitive) {
     AsmResult result = assemble("Loop: JP Loop\nloop: JP loop\n");
     ASSERT_TRUE(result.errors.empty());
@@ -119,10 +136,14 @@ TEST(AssemblerErrors, EachWithItsLine) {
     expect_one_error("JP 0x1000", 1, "out of range");
     expect_one_error("DRW V1, V2, 16", 1, "out of range");
     expect_one_error("\n\nJP nowhere", 3, "undefined symbol 'nowhere'");
-    expect_one_error("a: CLS\na: CLS", 2, "defined twice");
+    expect_one_error("a: CLS\nCLS\na: CLS", 3, "defined twice: first on line 1");
     expect_one_error("ld: CLS", 1, "reserved");
     expect_one_error("V3 equ 5", 1, "reserved");
-    expect_one_error("X equ later\nlater: CLS", 1, "undefined symbol 'later'");  // equ sees only what is above
+    expect_one_error("X equ later + 1\nLD V0, X", 1, "undefined symbol 'later'");  // said once, at the equ
+    expect_one_error("LD V0, a\nLD a, 1\na equ c\nc equ a", 3, "circular equ: a -> c -> a");
+    expect_one_error("n equ n + 1", 1, "circular equ: n -> n");
+    expect_one_error("loop\nCLS\nJP loop", 1, "missing ':' after label 'loop'?");
+    expect_one_error("loop\nCLS", 1, "unknown instruction 'loop'");  // a word used nowhere
     expect_one_error("r equ V1\nLD V2, r + 1", 2, "register alias");
     expect_one_error("LD V1, 12x", 1, "bad number");
     expect_one_error("LD V1, 0x", 1, "bad number");
@@ -131,6 +152,22 @@ TEST(AssemblerErrors, EachWithItsLine) {
     expect_one_error("db", 1, "at least one byte");
     expect_one_error("db 1, 300", 1, "out of range");
     expect_one_error("1abel: CLS", 1, "bad label");
+}
+
+// Values are added in 64 bits whatever the system's long: one that leaves
+// them is an error at its line, never a number wrapped round into range. A
+// chain of forward equs deeper than the resolver goes is refused, not a crash.
+TEST(AssemblerErrors, LimitsOfValues) {
+    std::string doubling = "n0 equ 1\n";  // n62 is 2^62 on line 63
+    for (int i = 1; i <= 80; i++) {
+        doubling += "n" + std::to_string(i) + " equ n" + std::to_string(i - 1) + " + n" + std::to_string(i - 1) + "\n";
+        if (i == 62) expect_one_error(doubling + "LD V0, 0 - n62 - n62 - n62\n", 64, "overflows");
+    }
+    expect_one_error(doubling + "LD V0, n80\n", 64, "'n62 + n62' overflows");
+    expect_one_error("far equ 0xFFFFFF + 0xFFFFFF\nJP far", 2, "out of range");  // in 64 bits, still checked
+    std::string chain;
+    for (int i = 0; i < 150; i++) chain += "e" + std::to_string(i) + " equ e" + std::to_string(i + 1) + "\n";
+    expect_one_error(chain + "e150 equ 1\nLD V0, e0\n", 100, "more than 100");
 }
 
 TEST(AssemblerErrors, AllAreReportedInLineOrder) {

@@ -12,7 +12,14 @@
 // Numbers are decimal, 0x hexadecimal or 0b binary. Where a number is wanted an
 // expression of numbers, labels and constants joined by + and - may stand,
 // e.g. "paddle + 1". Bytes may be written -128..255 (ADD V0, -1 adds 0xFF).
+// An expression is worked out in 64 bits, the same on every system, and one
+// that leaves them is an error rather than a number wrapped round.
 // The program is placed at 0x200, where the machine loads and starts it.
+//
+// An equ may name anything defined anywhere in the source, as an instruction
+// may: the equs are worked out between the two passes, each when first
+// needed, so that a chain of them is followed and a circle of them is found.
+// A byte-order mark that an editor put at the start is skipped.
 //
 // The instructions are the forms this machine decodes, one row each in FORMS
 // (instructions.cpp, shared with the disassembler and the runner's trace)
@@ -25,6 +32,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 #include <sstream>
 
 #include "cli.h"
@@ -33,12 +41,21 @@
 
 namespace {
 
-enum SymbolKind { SYMBOL_NUMBER, SYMBOL_REGISTER };
+// An equ is EQU_PENDING until it is first needed, EQU_RESOLVING while its
+// value is being worked out (meeting it then is a circle), and BROKEN when
+// its value failed: that error is given once, and its users fail silently.
+enum SymbolKind { SYMBOL_NUMBER, SYMBOL_REGISTER, EQU_PENDING, EQU_RESOLVING, BROKEN };
 
 struct Symbol {
     SymbolKind kind;
-    long value;      // address, constant or register number
+    int64_t value;     // address, constant or register number
+    int line;          // where it is defined
+    std::string equ;   // an equ's value as written
 };
+
+// The resolving recursion takes the stack, about 0.5 kB an equ in a chain
+// (a thread has 1 MB on Windows); no program chains anywhere near this many.
+constexpr size_t MAX_EQU_DEPTH = 100;
 
 // One source line, cut into its parts once and read by both passes.
 struct Statement {
@@ -62,6 +79,7 @@ struct Operand {
 
 struct Assembler {
     std::map<std::string, Symbol> symbols;
+    std::vector<std::string> resolving;   // the equs being worked out, outermost first
     std::vector<AsmError> errors;
     std::vector<AsmError> warnings;
     int line = 0;   // the statement being worked on, for error messages
@@ -149,15 +167,44 @@ bool parse_line(Assembler& as, const std::string& raw, Statement& st) {
 }
 
 // At most 0xFFFFFF: far beyond anything CHIP-8 can hold.
-bool parse_number(const std::string& s, long& value) {
+bool parse_number(const std::string& s, int64_t& value) {
     uint64_t number = 0;
     if (!parse_unsigned(s, 0xFFFFFF, number)) return false;
-    value = static_cast<long>(number);
+    value = static_cast<int64_t>(number);
     return true;
 }
 
+void resolve_equ(Assembler& as, const std::string& name, Symbol& symbol);
+
+// "circular equ: a -> b -> a", from the equ met again to the end of the chain.
+std::string circle_text(const Assembler& as, const std::string& name) {
+    std::string text = "circular equ: ";
+    auto start = std::find(as.resolving.begin(), as.resolving.end(), name);
+    for (auto it = start; it != as.resolving.end(); ++it) text += *it + " -> ";
+    return text + name;
+}
+
+// A numeric symbol's value, working out an equ first; false (with an error
+// unless one was given already) when it has none.
+bool symbol_value(Assembler& as, const std::string& name, int64_t& value) {
+    auto found = as.symbols.find(name);
+    if (found == as.symbols.end()) {
+        as.fail("undefined symbol '" + name + "'");
+        return false;
+    }
+    Symbol& symbol = found->second;
+    if (symbol.kind == EQU_PENDING) resolve_equ(as, name, symbol);
+    switch (symbol.kind) {
+    case SYMBOL_NUMBER: value = symbol.value; return true;
+    case SYMBOL_REGISTER: as.fail("register alias '" + name + "' used as a number"); return false;
+    case EQU_RESOLVING: as.errors.push_back({symbol.line, circle_text(as, name)}); return false;
+    case EQU_PENDING: case BROKEN: break;
+    }
+    return false;
+}
+
 // Reads one term at pos: a number or a numeric symbol.
-bool evaluate_term(Assembler& as, const std::string& text, size_t& pos, long& value) {
+bool evaluate_term(Assembler& as, const std::string& text, size_t& pos, int64_t& value) {
     size_t end = pos;
     while (end < text.size() && is_name_char(text[end])) ++end;
     std::string term = text.substr(pos, end - pos);
@@ -171,27 +218,23 @@ bool evaluate_term(Assembler& as, const std::string& text, size_t& pos, long& va
         as.fail("bad number '" + term + "'");
         return false;
     }
-    auto found = as.symbols.find(term);
-    if (found == as.symbols.end()) {
-        as.fail("undefined symbol '" + term + "'");
-        return false;
-    }
-    if (found->second.kind != SYMBOL_NUMBER) {
-        as.fail("register alias '" + term + "' used as a number");
-        return false;
-    }
-    value = found->second.value;
-    return true;
+    return symbol_value(as, term, value);
+}
+
+// Adds or subtracts a term; false when the result leaves 64 bits.
+bool accumulate(int64_t& result, int sign, int64_t value) {
+    return sign > 0 ? !__builtin_add_overflow(result, value, &result)
+                    : !__builtin_sub_overflow(result, value, &result);
 }
 
 // Evaluates "[sign] term (+|- term)*"; a term is a number or a numeric symbol.
-bool evaluate(Assembler& as, const std::string& text, long& result) {
+bool evaluate(Assembler& as, const std::string& text, int64_t& result) {
     auto skip_blanks = [&](size_t& pos) {
         while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
     };
     size_t pos = 0;
     skip_blanks(pos);
-    long sign = 1;
+    int sign = 1;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
         sign = text[pos] == '-' ? -1 : 1;
         ++pos;
@@ -199,9 +242,12 @@ bool evaluate(Assembler& as, const std::string& text, long& result) {
     }
     result = 0;
     while (true) {
-        long value = 0;
+        int64_t value = 0;
         if (!evaluate_term(as, text, pos, value)) return false;
-        result += sign * value;
+        if (!accumulate(result, sign, value)) {
+            as.fail("'" + text + "' overflows: a value must stay within 64 bits");
+            return false;
+        }
         skip_blanks(pos);
         if (pos == text.size()) return true;
         if (text[pos] != '+' && text[pos] != '-') {
@@ -214,7 +260,8 @@ bool evaluate(Assembler& as, const std::string& text, long& result) {
     }
 }
 
-Operand classify(const Assembler& as, const std::string& text) {
+// An equ met as an operand is worked out first, for a register alias.
+Operand classify(Assembler& as, const std::string& text) {
     std::string u = upper(text);
     if (u == "I") return {OP_I, 0, text};
     if (u == "[I]") return {OP_INDIRECT_I, 0, text};
@@ -226,6 +273,7 @@ Operand classify(const Assembler& as, const std::string& text) {
     int reg = register_number(text);
     if (reg >= 0) return {OP_REGISTER, reg, text};
     auto found = as.symbols.find(text);
+    if (found != as.symbols.end() && found->second.kind == EQU_PENDING) resolve_equ(as, text, found->second);
     if (found != as.symbols.end() && found->second.kind == SYMBOL_REGISTER)
         return {OP_REGISTER, static_cast<int>(found->second.value), text};
     return {OP_VALUE, 0, text};
@@ -248,8 +296,8 @@ char kind_letter(OperandKind kind) {
     return '?';
 }
 
-bool value_in(Assembler& as, const Operand& op, long low, long high, const char* what, int& out) {
-    long value = 0;
+bool value_in(Assembler& as, const Operand& op, int64_t low, int64_t high, const char* what, int& out) {
+    int64_t value = 0;
     if (!evaluate(as, op.text, value)) return false;
     if (value < low || value > high) {
         std::ostringstream message;
@@ -317,6 +365,11 @@ bool encode(Assembler& as, const Statement& st, int& word) {
     for (const Form& form : FORMS) {
         if (m == form.mnemonic && pattern == form.operands) return fill_fields(as, form, ops, word);
     }
+    // A broken equ may have been meant as a register: its own error says enough.
+    for (const std::string& text : st.operands) {
+        auto found = as.symbols.find(text);
+        if (found != as.symbols.end() && found->second.kind == BROKEN) return false;
+    }
     if (!is_mnemonic(m)) {
         as.fail("unknown instruction '" + st.word + "'");
         return false;
@@ -327,22 +380,74 @@ bool encode(Assembler& as, const Statement& st, int& word) {
     return false;
 }
 
-void define(Assembler& as, const std::string& name, Symbol symbol) {
-    if (is_reserved(name)) as.fail("'" + name + "' is a reserved word and cannot be a name");
-    else if (!as.symbols.emplace(name, symbol).second) as.fail("'" + name + "' is defined twice");
+void define(Assembler& as, const std::string& name, const Symbol& symbol) {
+    if (is_reserved(name)) {
+        as.fail("'" + name + "' is a reserved word and cannot be a name");
+        return;
+    }
+    auto [found, added] = as.symbols.emplace(name, symbol);
+    if (!added) as.fail("'" + name + "' is defined twice: first on line " + std::to_string(found->second.line));
 }
 
-// An equ takes effect where it stands, so its value may use only what is
-// defined above it; labels further down are not known yet.
+// An equ's value is worked out where the equ stands, with its line for the
+// errors, once the first pass has placed every label.
+void resolve_equ(Assembler& as, const std::string& name, Symbol& symbol) {
+    if (as.resolving.size() >= MAX_EQU_DEPTH) {
+        as.fail("equ '" + name + "' is reached through more than " + std::to_string(MAX_EQU_DEPTH) + " others");
+        symbol.kind = BROKEN;
+        return;
+    }
+    const int outerLine = as.line;
+    as.line = symbol.line;
+    symbol.kind = EQU_RESOLVING;
+    as.resolving.push_back(name);
+    const std::string text = symbol.equ;
+    const Operand op = classify(as, text);
+    int64_t value = 0;
+    if (op.kind == OP_REGISTER) symbol = {SYMBOL_REGISTER, op.reg, symbol.line, ""};
+    else if (op.kind == OP_VALUE && evaluate(as, text, value)) symbol = {SYMBOL_NUMBER, value, symbol.line, ""};
+    else {
+        if (op.kind != OP_VALUE) as.fail("equ cannot name '" + text + "'");
+        symbol.kind = BROKEN;
+    }
+    as.resolving.pop_back();
+    as.line = outerLine;
+}
+
 void define_equ(Assembler& as, const Statement& st) {
     if (!is_name(st.word)) { as.fail("bad name '" + st.word + "' before equ"); return; }
     if (st.operands.size() != 1) { as.fail("equ takes exactly one value"); return; }
-    const std::string& text = st.operands[0];
-    Operand op = classify(as, text);
-    if (op.kind == OP_REGISTER) { define(as, st.word, {SYMBOL_REGISTER, op.reg}); return; }
-    long value = 0;
-    if (op.kind == OP_VALUE && evaluate(as, text, value)) define(as, st.word, {SYMBOL_NUMBER, value});
-    else if (op.kind != OP_VALUE) as.fail("equ cannot name '" + text + "'");
+    define(as, st.word, {EQU_PENDING, 0, st.line, st.operands[0]});
+}
+
+// The names an operand or an equ's value refers to.
+void add_names(const std::string& text, std::set<std::string>& names) {
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = pos;
+        while (end < text.size() && is_name_char(text[end])) ++end;
+        if (end == pos) { ++pos; continue; }
+        if (is_name_start(text[pos])) names.insert(text.substr(pos, end - pos));
+        pos = end;
+    }
+}
+
+// A lone word is a label whose colon was forgotten when the program uses it
+// and nothing defines it: it is said once, as that, and defined as the label
+// it was meant to be so that its uses give no more errors.
+void lone_words(Assembler& as, const std::vector<Statement>& lone, const std::set<std::string>& used) {
+    for (const Statement& st : lone) {
+        as.line = st.line;
+        if (used.count(st.word) && !as.symbols.count(st.word)) {
+            as.fail("missing ':' after label '" + st.word + "'?");
+            as.symbols.emplace(st.word, Symbol{SYMBOL_NUMBER, st.address, st.line, ""});
+        } else {
+            as.fail("unknown instruction '" + st.word + "'");
+        }
+    }
+}
+
+bool is_lone_word(const Statement& st) {
+    return st.operands.empty() && is_name(st.word) && !is_reserved(st.word);
 }
 
 }  // namespace
@@ -350,10 +455,15 @@ void define_equ(Assembler& as, const Statement& st) {
 AsmResult assemble(const std::string& source) {
     Assembler as;
     std::vector<Statement> statements;
+    std::vector<Statement> lone;       // words alone on their line, not instructions
+    std::vector<std::string> equs;     // in source order
+    std::set<std::string> used;        // every name an operand or equ refers to
     std::map<std::string, int> labels;
 
-    // First pass: read every line, place it, define labels and constants.
-    std::istringstream lines(source);
+    // First pass: read every line, place it, define labels and note the equs.
+    static const std::string BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+    const bool marked = source.compare(0, BYTE_ORDER_MARK.size(), BYTE_ORDER_MARK) == 0;
+    std::istringstream lines(marked ? source.substr(BYTE_ORDER_MARK.size()) : source);
     std::string raw;
     int address = PROGRAM_START;
     while (std::getline(lines, raw)) {
@@ -361,11 +471,20 @@ AsmResult assemble(const std::string& source) {
         Statement st{as.line, "", "", false, {}, address};
         if (!parse_line(as, raw, st)) continue;
         if (!st.label.empty()) {
-            define(as, st.label, {SYMBOL_NUMBER, address});
+            define(as, st.label, {SYMBOL_NUMBER, address, as.line, ""});
             labels.emplace(st.label, address);
         }
         if (st.word.empty()) continue;
-        if (st.isEqu) { define_equ(as, st); continue; }
+        for (const std::string& text : st.operands) add_names(text, used);
+        if (st.isEqu) {
+            define_equ(as, st);
+            equs.push_back(st.word);
+            continue;
+        }
+        if (is_lone_word(st)) {
+            lone.push_back(st);
+            continue;
+        }
         int size = upper(st.word) == "DB" ? static_cast<int>(st.operands.size()) : 2;
         if (upper(st.word) == "DB" && size == 0) as.fail("db needs at least one byte");
         address += size;
@@ -375,6 +494,12 @@ AsmResult assemble(const std::string& source) {
         if (address - PROGRAM_START > MAX_ROM_SIZE && as.warnings.empty())
             as.warnings.push_back({as.line, "the program runs past 0xFFF: the machine loads only its first 3584 bytes"});
         statements.push_back(st);
+    }
+
+    lone_words(as, lone, used);
+    for (const std::string& name : equs) {
+        auto found = as.symbols.find(name);  // a reserved name was never defined
+        if (found != as.symbols.end() && found->second.kind == EQU_PENDING) resolve_equ(as, name, found->second);
     }
 
     // Second pass: every symbol is known now; encode.
@@ -396,7 +521,7 @@ AsmResult assemble(const std::string& source) {
     }
     for (const auto& [name, symbol] : as.symbols) {
         if (symbol.kind == SYMBOL_NUMBER) result.numbers[name] = symbol.value;
-        else result.registers[name] = static_cast<int>(symbol.value);
+        else if (symbol.kind == SYMBOL_REGISTER) result.registers[name] = static_cast<int>(symbol.value);
     }
     result.labels = labels;
     result.errors = as.errors;

@@ -16,7 +16,7 @@ struct AsmResult {
     std::vector<uint8_t> image;    // bytes for PROGRAM_START (0x200) onwards; empty when there are errors
     std::vector<AsmError> errors;  // in source order
     std::vector<AsmError> warnings;  // the image is made all the same
-    std::map<std::string, long> numbers;   // labels (addresses) and numeric constants
+    std::map<std::string, int64_t> numbers;  // labels (addresses) and numeric constants
     std::map<std::string, int> labels;     // the labels alone: name -> address
     std::map<std::string, int> registers;  // register aliases: name -> 0..15
 };
