@@ -100,15 +100,36 @@ FILE* open_rom(const char* path) {
 #endif
 }
 
+// A read of a pipe that is still being fed can be cut short by a signal
+// whose handler was installed without SA_RESTART (SDL 2 under sdl12-compat
+// installs such handlers for SIGINT and SIGTERM, and the window is already
+// open when the ROM is read): that is no read error, so the read goes on.
+static bool interrupted(FILE* file) {
+    if (!std::ferror(file) || errno != EINTR) return false;
+    std::clearerr(file);
+    return true;
+}
+
 RomStatus read_rom_file(const char* path) {
     FILE* file = open_rom(path);
     if (!file) return ROM_UNOPENABLE;
 
-    size_t read = std::fread(machine.memory + PROGRAM_START, 1, MAX_ROM_SIZE, file);
+    size_t read = 0;
+    do {
+        errno = 0;
+        read += std::fread(machine.memory + PROGRAM_START + read, 1, MAX_ROM_SIZE - read, file);
+    } while (read < MAX_ROM_SIZE && interrupted(file));
+    int next = EOF;
+    if (read == MAX_ROM_SIZE) {
+        do {
+            errno = 0;
+            next = std::fgetc(file);
+        } while (next == EOF && interrupted(file));
+    }
     RomStatus status = ROM_LOADED;
     if (std::ferror(file)) {
         status = ROM_READ_ERROR;
-    } else if (read == MAX_ROM_SIZE && std::fgetc(file) != EOF) {
+    } else if (next != EOF) {
         status = ROM_CUT;
     }
     std::fclose(file);

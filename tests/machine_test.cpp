@@ -1,5 +1,6 @@
 // The machine record at start-up: glyphs, and ROM images of every size.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -167,6 +168,74 @@ TEST_F(RomFileTest, FileUnderALeaseIsReadOnceTheLeaseIsGivenBack) {
     EXPECT_EQ(machine.memory[0x202], pattern(2));
     int status = -1;
     waitpid(holder, &status, 0);
+    EXPECT_EQ(status, 0);
+}
+
+// A pipe still being fed, read by a program with a signal handler installed
+// without SA_RESTART (as SDL 2 under sdl12-compat installs them): a signal
+// that lands while the read waits is no read error. The writer, a child,
+// sends it only once the read is blocked on the pipe, and writes the rest
+// only once the signal has been taken, so the read is always interrupted.
+extern "C" void note_signal(int) {}
+
+bool blocked_in_read(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/syscall", static_cast<int>(pid));
+    FILE* file = std::fopen(path, "r");
+    if (!file) return false;
+    long number = -1;
+    const bool read = std::fscanf(file, "%ld", &number) == 1 && number == 0;  // read(2) on x86-64
+    std::fclose(file);
+    return read;
+}
+
+bool signal_pending(pid_t pid, int signal) {
+    char path[64], line[256];
+    std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
+    FILE* file = std::fopen(path, "r");
+    if (!file) return false;
+    bool pending = false;
+    while (std::fgets(line, sizeof line, file)) {
+        unsigned long long mask = 0;
+        if ((std::sscanf(line, "SigPnd: %llx", &mask) == 1 || std::sscanf(line, "ShdPnd: %llx", &mask) == 1) &&
+            (mask >> (signal - 1) & 1))
+            pending = true;
+    }
+    std::fclose(file);
+    return pending;
+}
+
+TEST_F(RomFileTest, PipeReadInterruptedBySignalGoesOn) {
+#if !defined(__x86_64__)
+    GTEST_SKIP() << "the writer tells a blocked read by x86-64's syscall number";
+#endif
+    std::remove(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    struct sigaction noRestart = {}, before = {};
+    noRestart.sa_handler = note_signal;
+    sigaction(SIGUSR1, &noRestart, &before);
+    // Held open for writing from the start, so that the read waits for the
+    // data instead of finding no writer and an empty file.
+    const int fd = open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    const pid_t reader = getpid();
+    const pid_t writer = fork();
+    if (writer == 0) {
+        std::string first(2000, '\x11'), rest(MAX_ROM_SIZE - 2000 + 1, '\x22');
+        if (write(fd, first.data(), first.size()) != static_cast<ssize_t>(first.size())) _exit(1);
+        while (!blocked_in_read(reader)) usleep(1000);
+        kill(reader, SIGUSR1);
+        while (signal_pending(reader, SIGUSR1)) usleep(1000);
+        _exit(write(fd, rest.data(), rest.size()) == static_cast<ssize_t>(rest.size()) ? 0 : 1);
+    }
+    ASSERT_GT(writer, 0);
+    EXPECT_EQ(read_rom_file(path.c_str()), ROM_CUT);
+    EXPECT_EQ(machine.memory[0x200 + 1999], 0x11);
+    EXPECT_EQ(machine.memory[0x200 + 2000], 0x22);
+    int status = -1;
+    waitpid(writer, &status, 0);
+    close(fd);
+    sigaction(SIGUSR1, &before, nullptr);
     EXPECT_EQ(status, 0);
 }
 
