@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -109,6 +110,12 @@ int main(int argc, char** argv) {
     load_rom_image(image.data(), image.size());
     Session session;
     start_session(session, options.debug);
-    if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) return run_view(session);
+    if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {
+        const int status = run_view(session);
+        if (status != VIEW_UNAVAILABLE) return status;
+        const char* const term = std::getenv("TERM");
+        say((term && *term ? "terminal '" + std::string(term) + "' unknown" : std::string("TERM not set")) +
+            ": plain text mode, one command a line");
+    }
     return batch(session);
 }
