@@ -109,6 +109,7 @@ wait_until "the debugger gone after quit" "$DEADLINE" eval '! tmux_ has-session 
 # standard error.
 tmux_ new-session -d -s plain -x 80 -y 24 \
     "TERM=no-such-terminal $(printf '%q ' "$tools/vostrelina-dbg" "${options[@]}") 2> $(printf '%q' "$work/err.txt")"
+wait_until "the plain text mode's line on standard error" "$DEADLINE" grep -q "plain text mode" "$work/err.txt"
 tmux_ send-keys -t plain -l "print PC"
 tmux_ send-keys -t plain Enter
 wait_until "the plain text mode's answer" "$DEADLINE" eval 'tmux_ capture-pane -p -t plain | grep -q "^PC = 0x200 start$"'
