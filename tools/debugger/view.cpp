@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "terminal.h"
+
 namespace {
 
 // The full view's least size; a smaller terminal gets the reduced view: where
@@ -219,6 +221,7 @@ int run_view(Session& session) {
     v.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
 
     // Not initscr, which ends the process on a terminal it does not know.
+    if (!terminal_known(STDOUT_FILENO)) return VIEW_UNAVAILABLE;
     SCREEN* const terminal = newterm(nullptr, stdout, stdin);
     if (!terminal) return VIEW_UNAVAILABLE;
     session.interrupt = &interrupted;
