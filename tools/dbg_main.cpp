@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -22,8 +23,8 @@ const char* const USAGE =
     "usage: vostrelina-dbg ROM [options]\n"
     "Runs ROM under the debugger: break, step, step back and watch. In a terminal\n"
     "it shows the machine full-screen; with standard input or output not a\n"
-    "terminal it reads commands one a line and answers in plain text ('help'\n"
-    "lists them).\n"
+    "terminal, or a terminal ncurses does not know, it reads commands one a line\n"
+    "and answers in plain text ('help' lists them).\n"
     "  --fps F            frames a second the delay timer's clock assumes (1000)\n"
     "  --seed S           seed of CXNN's random numbers (1)\n"
     "  --keys SCRIPT      keypad events, as vostrelina-run takes them: a file, or\n"
@@ -109,6 +110,12 @@ int main(int argc, char** argv) {
     load_rom_image(image.data(), image.size());
     Session session;
     start_session(session, options.debug);
-    if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) return run_view(session);
+    if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {
+        const int status = run_view(session);
+        if (status != VIEW_UNAVAILABLE) return status;
+        const char* const term = std::getenv("TERM");
+        say((term && *term ? "terminal '" + std::string(term) + "' unknown" : std::string("TERM not set")) +
+            ": plain text mode, one command a line");
+    }
     return batch(session);
 }

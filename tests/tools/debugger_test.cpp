@@ -262,6 +262,30 @@ TEST(Commands, BadOnesAreRefusedAndChangeNothing) {
     EXPECT_EQ(run_command(atStart, "back").text, "back: the run is at its start\n");
 }
 
+// What a command did that was not quite what was asked, said after its
+// answer: a back past the start, a breakpoint or a poke on an odd address
+// that no label names (an instruction's second byte). tally (0x239) is a
+// named odd datum, 0x200 even.
+TEST(Commands, SayWhereTheyDifferFromWhatWasAsked) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"back 999999999999", "back: only 12 steps recorded; at step 0\nstep 0, pc 0x200 start: LD VA, 0x00\n"},
+        {"back 12", "step 0, pc 0x200 start: LD VA, 0x00\n"},
+        {"break 0x201", "break 0x201\nwarning: 0x201 is odd, the second byte of an instruction: "
+                        "pc stops there only after a jump to it\n"},
+        {"break tally", "break 0x239 tally\n"},
+        {"poke 0x203 0x1F", "[0x203] = 0x1F\nwarning: 0x203 is odd, the second byte of an instruction: "
+                            "0x202 now reads RND V1, 0x1F\n"},
+        {"poke 0x200 0x6B", "[0x200] = 0x6B\n"},
+        {"poke tally 1", "[0x239] = 0x01\n"},
+    };
+    for (const auto& [line, text] : cases) {
+        Session session;
+        start(session);
+        command(session, "step 12");
+        EXPECT_EQ(command(session, line).text, text) << line;
+    }
+}
+
 // A symbols file as vostrelina-asm writes it reads back; what is not one is
 // refused with its line.
 TEST(Symbols, ReadBackAndBadLines) {

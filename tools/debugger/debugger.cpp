@@ -237,13 +237,21 @@ std::string symbol_at(const Session& session, int address) {
     return it == session.settings.symbols.names.end() ? "" : it->second;
 }
 
-std::string listing_line(const Session& session, int address) {
-    const uint16_t word = word_at(address);
-    const AddressNamer namer = [&session](int target) {
-        const std::string name = symbol_at(session, target);
+namespace {
+
+// The instruction at address, with the session's names for its targets.
+std::string instruction_at(const Session& s, int address) {
+    const AddressNamer namer = [&s](int target) {
+        const std::string name = symbol_at(s, target);
         return name.empty() ? address_text(target) : name;
     };
-    return hex(address & 0xFFFF, "%03X") + "  " + hex(word, "%04X") + "  " + instruction_text(word, namer);
+    return instruction_text(word_at(address), namer);
+}
+
+}  // namespace
+
+std::string listing_line(const Session& session, int address, const std::string& gap) {
+    return hex(address & 0xFFFF, "%03X") + gap + hex(word_at(address), "%04X") + "  " + instruction_at(session, address);
 }
 
 // --- Commands ---
@@ -259,15 +267,21 @@ std::string lower(std::string text) {
 std::string position(const Session& s) {
     std::string name = symbol_at(s, machine.pc);
     if (!name.empty()) name = " " + name;
-    const AddressNamer namer = [&s](int target) {
-        const std::string n = symbol_at(s, target);
-        return n.empty() ? address_text(target) : n;
-    };
     return "step " + std::to_string(s.runner.step) + ", pc " + hex(machine.pc, "0x%03X") + name + ": " +
-           instruction_text(word_at(machine.pc), namer) + "\n";
+           instruction_at(s, machine.pc) + "\n";
 }
 
 Answer refuse(const std::string& why) { return {why + "\n", true, false}; }
+
+// Every instruction is two bytes and a program starts at 0x200, so as a
+// program is laid out in whole instructions their starts are even: an odd
+// address is an instruction's second byte. Code put after data of an odd
+// length does start at odd addresses; its author names it, so a named
+// address is taken as a start (and a named odd datum as data). A warning,
+// not a refusal: the breakpoint or the byte is set all the same.
+bool between_instructions(const Session& s, int address) { return address % 2 != 0 && symbol_at(s, address).empty(); }
+
+const char* const BETWEEN = "is odd, the second byte of an instruction";
 
 // An address: a number up to 0xFFF or a name.
 bool read_address(const Session& s, const std::string& text, int& address, std::string& error) {
@@ -435,8 +449,12 @@ Answer run_command(Session& s, const std::string& line) {
     if (command == "back") {
         if (args && !read_count(arg, count, "back", error)) return refuse(error);
         if (s.runner.step == 0) return refuse("back: the run is at its start");
+        // Further back than the start: the run goes there, and says so.
+        const std::string stopped = count > s.runner.step ? "back: only " + std::to_string(s.runner.step) +
+                                                                " steps recorded; at step 0\n"
+                                                          : "";
         go_back_to(s, s.runner.step > count ? s.runner.step - count : 0);
-        return {position(s)};
+        return {stopped + position(s)};
     }
     if (command == "break" || (command == "delete" && args == 0)) {
         if (command == "delete") {
@@ -460,7 +478,10 @@ Answer run_command(Session& s, const std::string& line) {
         s.breakpoints.insert(std::upper_bound(s.breakpoints.begin(), s.breakpoints.end(), at), at);
         breakAt[at] = 1;
         const std::string name = symbol_at(s, at);
-        return {"break " + address_text(at) + (name.empty() ? "" : " " + name) + "\n"};
+        return {"break " + address_text(at) + (name.empty() ? "" : " " + name) + "\n" +
+                (between_instructions(s, at) ? "warning: " + address_text(at) + " " + BETWEEN +
+                                                   ": pc stops there only after a jump to it\n"
+                                             : "")};
     }
     if (command == "delete") {
         Watch watch;
@@ -530,5 +551,10 @@ Answer run_command(Session& s, const std::string& line) {
     if (s.snapshots.back().runner.step == s.runner.step) s.snapshots.back().machine.memory[at] = poke.byte;
     set_next_event(s);
     refresh_watches(s);
-    return {"[" + address_text(at) + "] = " + hex(poke.byte, "0x%02X") + "\n"};
+    std::string warning;
+    if (between_instructions(s, at)) {
+        warning = "warning: " + address_text(at) + " " + BETWEEN + ": " + address_text(at - 1) + " now reads " +
+                  instruction_at(s, at - 1) + "\n";
+    }
+    return {"[" + address_text(at) + "] = " + hex(poke.byte, "0x%02X") + "\n" + warning};
 }

@@ -95,8 +95,9 @@ inline uint64_t current_step(const Session& session) { return session.runner.ste
 // The name of an address for the listing: the symbol there, or empty.
 std::string symbol_at(const Session& session, int address);
 
-// The instruction at address as the listing writes it, with names.
-std::string listing_line(const Session& session, int address);
+// The instruction at address as the listing writes it, with names:
+// "200  6A00  LD VA, 0x00", with gap between the address and the opcode.
+std::string listing_line(const Session& session, int address, const std::string& gap = "  ");
 
 // The bytes the snapshots take now.
 size_t snapshot_bytes(const Session& session);
