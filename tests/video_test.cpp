@@ -1,5 +1,7 @@
 // The drawing primitives on the window surface.
+#include <SDL_ttf.h>
 #include <cstring>
+#include <string>
 
 #include "../web/text_blend.h"
 #include "sdl_fixture.h"
@@ -116,4 +118,17 @@ TEST_F(PrimitivesTest, ThePagesBlendGivesTheClassicBlitsPixels) {
                 << std::hex << colour << " on " << ground << ", alpha " << std::dec << alpha;
     }
     SDL_FreeSurface(text);
+}
+
+// When SDL_ttf has not started, start_text has said so with SDL_ttf's reason:
+// texts are then skipped, and none of them blames the font.
+TEST_F(PrimitivesTest, WithoutSdlTtfTextsAreSkippedWithoutBlamingTheFont) {
+    TTF_Quit();
+    testing::internal::CaptureStderr();
+    const TextExtent extent = draw_text(screen, FONT_FILE, 10, 10, "Vostrelina", 12, 0xFFFFFF);
+    const std::string said = testing::internal::GetCapturedStderr();
+    TTF_Init();
+    EXPECT_EQ(extent.width, 0);
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160);
 }
