@@ -85,7 +85,8 @@ void draw(Surface* s, const FloorText& t) {
     TTF_Font* font = TTF_OpenFont(FONT, t.points);
     TTF_SetFontStyle(font, TTF_STYLE_BOLD);
     SDL_Surface* rendered = TTF_RenderText_Blended(font, t.text, t.colour);
-    blend_surface(s, t.at.x, t.at.y, rendered);
+    SDL_Rect at = t.at;  // the blit writes its clipped rectangle back
+    SDL_BlitSurface(rendered, nullptr, s, &at);
     SDL_FreeSurface(rendered);
     TTF_CloseFont(font);
 }

@@ -1,6 +1,9 @@
 // The drawing primitives on the window surface.
+#include <SDL_ttf.h>
 #include <cstring>
+#include <string>
 
+#include "../web/text_blend.h"
 #include "sdl_fixture.h"
 
 using PrimitivesTest = SdlTest;
@@ -89,27 +92,43 @@ TEST_F(PrimitivesTest, PutPixelLocksASurfaceThatMustBeLocked) {
     SDL_FreeSurface(encoded);
 }
 
-// Texts are blended by blend_surface, not by SDL's blit, so that they look the
-// same under sdl12-compat: it must give what the classic SDL 1.2's blit gives,
-// at every alpha, for a light text on a dark ground and a dark one on a light
-// ground. sdl12-compat blends as SDL 2 does, so only the classic library can
-// say what is right.
-TEST_F(PrimitivesTest, BlendSurfaceGivesTheClassicBlitsPixels) {
+// The page blends its texts itself (web/text_blend.h): Emscripten's blit never
+// sees SDL_ttf's pixels. It must give what the classic SDL 1.2's blit gives on
+// the desktop, at every alpha and in each channel on its own: a light text on
+// a dark ground, a dark one on a light ground, and colours whose channels
+// differ. sdl12-compat blends as SDL 2 does, so only the classic library can
+// say what is right. The page's file is not one of the desktop's libraries:
+// it is reached by its path.
+TEST_F(PrimitivesTest, ThePagesBlendGivesTheClassicBlitsPixels) {
     if (SDL_Linked_Version()->patch >= 50) GTEST_SKIP() << "sdl12-compat's blit is not SDL 1.2's own";
+    ASSERT_EQ(screen->format->Rmask, 0xFF0000u) << "pixel() reads the window as 0x00RRGGBB";
+    ASSERT_EQ(screen->format->Bmask, 0x0000FFu) << "pixel() reads the window as 0x00RRGGBB";
     SDL_Surface* text = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 1, 32, 0xFF0000, 0x00FF00, 0x0000FF,
                                              0xFF000000);
     ASSERT_NE(text, nullptr);
-    const Colour pairs[][2] = {{0xFFFFFF, 0x777777}, {0x333333, 0x999999}};
+    const Colour pairs[][2] = {
+        {0xFFFFFF, 0x777777}, {0x666666, 0x999999}, {0xFF8000, 0x204060}, {0x10E0A0, 0xC03050}};
     for (const auto& [colour, ground] : pairs) {
         for (uint32_t alpha = 0; alpha < 256; alpha++)
             pixel_row(text, 0)[alpha] = alpha << 24 | colour;
-        fill_rect(screen, 0, 0, 320, 2, ground);
-        SDL_Rect at = make_rect(0, 0, 0, 0);
-        SDL_BlitSurface(text, nullptr, screen, &at);
-        blend_surface(screen, 0, 1, text);
-        for (int alpha = 0; alpha < 256; alpha++)
-            EXPECT_EQ(pixel(alpha, 1) & 0xFFFFFF, pixel(alpha, 0) & 0xFFFFFF)
+        fill_rect(screen, 0, 0, 320, 1, ground);
+        blit_region(screen, 0, 0, text, 0, 0, 256, 1);
+        for (uint32_t alpha = 0; alpha < 256; alpha++)
+            EXPECT_EQ(pixel(static_cast<int>(alpha), 0), blend_text_pixel(alpha << 24 | colour, ground))
                 << std::hex << colour << " on " << ground << ", alpha " << std::dec << alpha;
     }
     SDL_FreeSurface(text);
+}
+
+// When SDL_ttf has not started, start_text has said so with SDL_ttf's reason:
+// texts are then skipped, and none of them blames the font.
+TEST_F(PrimitivesTest, WithoutSdlTtfTextsAreSkippedWithoutBlamingTheFont) {
+    TTF_Quit();
+    testing::internal::CaptureStderr();
+    const TextExtent extent = draw_text(screen, FONT_FILE, 10, 10, "Vostrelina", 12, 0xFFFFFF);
+    const std::string said = testing::internal::GetCapturedStderr();
+    TTF_Init();
+    EXPECT_EQ(extent.width, 0);
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160);
 }

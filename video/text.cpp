@@ -64,9 +64,19 @@ TTF_Font* open_font(const char* fontPath, int pointSize) {
 
 }  // namespace
 
+void start_text() {
+    if (TTF_Init() < 0) {
+        std::fprintf(stderr, "Erreur d'initialisation de SDL_ttf : %s (les textes ne seront pas affichés)\n",
+                     TTF_GetError());
+    }
+}
+
 TextExtent draw_text(Surface* target, const char* fontPath, int x, int y,
                      const char* text, int pointSize, Colour colour) {
     TextExtent extent = {0, 0, x, y};
+    // Without SDL_ttf no font can be opened: start_text has said why once,
+    // and "font not found" would be a wrong reason.
+    if (!TTF_WasInit()) return extent;
     TTF_Font* font = open_font(fontPath, pointSize);
     if (!font) return extent;
     TTF_SetFontStyle(font, TTF_STYLE_BOLD);
@@ -77,7 +87,7 @@ TextExtent draw_text(Surface* target, const char* fontPath, int x, int y,
     sdlColour.unused = 0;
     Surface* rendered = TTF_RenderText_Blended(font, text, sdlColour);
     if (rendered) {
-        blend_surface(target, x, y, rendered);
+        blit_region(target, x, y, rendered, 0, 0, rendered->w, rendered->h);
         extent.width = rendered->w;
         extent.height = rendered->h;
         SDL_FreeSurface(rendered);

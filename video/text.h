@@ -16,9 +16,13 @@ struct TextExtent {
     int32_t y;
 };
 
+// Starts SDL_ttf. When it cannot start, says so on stderr, with SDL_ttf's
+// reason, and the program goes on without texts.
+void start_text();
+
 // Opens the font, renders text in bold at pointSize, copies it onto target
 // with its top-left corner at (x, y) and closes the font again. A font that
 // cannot be found, or a text that cannot be rendered (the empty string), is
-// skipped with a zero extent.
+// skipped with a zero extent, as is every text when SDL_ttf did not start.
 TextExtent draw_text(Surface* target, const char* fontPath, int x, int y,
                      const char* text, int pointSize, Colour colour);

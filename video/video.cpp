@@ -4,6 +4,22 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "text.h"
+
+namespace {
+
+// The surface's pixels for the caller until unlock_pixels, locking it where
+// SDL asks; false if they cannot be had.
+bool lock_pixels(Surface* surface) {
+    return !SDL_MUSTLOCK(surface) || SDL_LockSurface(surface) == 0;
+}
+
+void unlock_pixels(Surface* surface) {
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+}
+
+}  // namespace
+
 void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags) {
     // A failed SDL_Init is reported and start-up goes on: the next step fails
     // with the reason that matters.
@@ -16,8 +32,7 @@ void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, u
         SDL_Quit();
         std::exit(1);
     }
-    // A failed TTF_Init shows later: draw_text then finds no font to use.
-    TTF_Init();
+    start_text();
 }
 
 void video_close() {
@@ -40,10 +55,11 @@ void put_pixel(Surface* surface, int x, int y, Colour colour) {
     unlock_pixels(surface);
 }
 
-bool lock_pixels(Surface* surface) {
-    return !SDL_MUSTLOCK(surface) || SDL_LockSurface(surface) == 0;
-}
-
-void unlock_pixels(Surface* surface) {
-    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+// SDL's own blit, whichever SDL 1.2 the machine has: the classic library's
+// blend and sdl12-compat's (SDL 2's, up to two steps darker at a text's
+// edges) are both SDL's to choose.
+void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h) {
+    SDL_Rect from = make_rect(sx, sy, w, h);
+    SDL_Rect to = make_rect(dx, dy, w, h);
+    SDL_BlitSurface(src, &from, dst, &to);
 }

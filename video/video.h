@@ -12,8 +12,8 @@ using Surface = SDL_Surface;
 // it reads the same whatever the surface's channel order.
 using Colour = uint32_t;
 
-// Starts SDL video and SDL_ttf, opens the window and stores its surface. A
-// window that cannot be opened ends the process (1).
+// Starts SDL video and SDL_ttf (start_text), opens the window and stores its
+// surface. A window that cannot be opened ends the process (1).
 void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags);
 void video_close();
 void present_frame(Surface* surface);
@@ -34,19 +34,13 @@ void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour);
 void put_pixel(Surface* surface, int x, int y, Colour colour);
 // A one-pixel outline spanning x..x+w and y..y+h; the far corner stays untouched.
 void draw_frame_rect(Surface* surface, int x, int y, int w, int h, Colour colour);
-// Blends src, a 32-bit surface with each pixel's alpha in its top byte (a text
-// SDL_ttf rendered, in one Colour), onto dst with its top-left corner at
-// (x, y). The result is SDL 1.2's own blit's, whichever SDL 1.2 the machine
-// has, so a text looks the same on the desktop, under sdl12-compat and in the
-// page.
-void blend_surface(Surface* dst, int x, int y, Surface* src);
+// Copies the rectangle {sx, sy, w, h} of src onto dst at (dx, dy), cut to
+// both surfaces as SDL cuts a blit. A source with its own alpha (a text
+// SDL_ttf rendered) is blended onto dst.
+void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h);
 
 // --- What the primitives are made of ---
 
-// Gives the surface's pixels to the caller until unlock_pixels, locking it
-// where SDL asks; false if they cannot be had.
-bool lock_pixels(Surface* surface);
-void unlock_pixels(Surface* surface);
 // Row y of a 32-bit surface. Rows are addressed by the pitch, which SDL may
 // pad past w * 4 bytes.
 uint32_t* pixel_row(Surface* surface, int y);

@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "text.h"
+#include "text_blend.h"
+
 namespace {
 
 // The canvas takes each pixel's alpha from the top byte, where the desktop's
@@ -22,6 +25,11 @@ constexpr uint32_t OPAQUE = 0xFF000000u;
 // 0xAABBGGRR); the colours are 0x00RRGGBB.
 uint32_t screen_pixel(Colour colour) {
     return OPAQUE | (colour & 0x00FF00u) | (colour >> 16 & 0xFFu) | (colour & 0xFFu) << 16;
+}
+
+// The screen's pixel back as the colour it shows.
+Colour screen_colour(uint32_t pixel) {
+    return (pixel & 0x00FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
 }
 
 Surface* lockedScreen = nullptr;
@@ -54,7 +62,7 @@ void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, u
     }
     lockedScreen = *surfaceOut;
     SDL_LockSurface(lockedScreen);
-    TTF_Init();
+    start_text();
 }
 
 // The run is over, as when the desktop's window closes: the canvas is left
@@ -92,15 +100,26 @@ void put_pixel(Surface* surface, int x, int y, Colour colour) {
 }
 
 // The screen stays locked from frame to frame, and the surfaces SDL_ttf
-// renders into are plain memory: the pixels are always at hand. So a text's
-// own pixels are blended onto the screen here (blend_surface): Emscripten's
-// SDL_BlitSurface would draw from the source's canvas, where SDL_ttf's pixels
-// never go.
-bool lock_pixels(Surface*) {
-    return true;
+// renders into (0xAARRGGBB) are plain memory: Emscripten's SDL_BlitSurface
+// would draw from the source's canvas, where SDL_ttf's pixels never go. So
+// each pixel is blended onto the screen here, as the classic SDL 1.2 blends
+// it (text_blend.h). The source rectangle is cut to the source first, moving
+// the target with it, then to the screen, as SDL_BlitSurface cuts both.
+void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h) {
+    int x = sx, y = sy;
+    if (!clip_to_surface(src, x, y, w, h)) return;
+    dx += x - sx;
+    dy += y - sy;
+    int left = dx, top = dy;
+    if (!clip_to_surface(dst, left, top, w, h)) return;
+    x += left - dx;
+    y += top - dy;
+    for (int r = 0; r < h; r++) {
+        const uint32_t* from = pixel_row(src, y + r) + x;
+        uint32_t* to = pixel_row(dst, top + r) + left;
+        for (int c = 0; c < w; c++) to[c] = screen_pixel(blend_text_pixel(from[c], screen_colour(to[c])));
+    }
 }
-
-void unlock_pixels(Surface*) {}
 
 // SDL_ttf opens its font through SDL_RWFromFile, which Emscripten's SDL
 // answers with a number of its own, not the SDL_RWops that SDL_ttf reads
