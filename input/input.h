@@ -1,4 +1,4 @@
-// Draining SDL's event queue into the keypad record (machine/keypad/keypad.h).
+// Draining SDL's event queue into the keypad record (keypad/keypad.h).
 #pragma once
 
 // Slots of the view-mode keys in the key table.

@@ -1,114 +1,128 @@
 #!/usr/bin/env bash
-# The layers as folders. A header is named bare ("machine.h"), so the folder
-# an include reaches is the one that holds the header of that name.
+# The layers, checked against the one list that describes them: the Layout
+# of CONTRIBUTING.md, a line per library folder and per command, bottom up,
+# each with what it links ("-> machine, SDL").
 #
-# The program's library folders: one line "FROM TO" for each folder with a
-# file that includes a header of another folder, then the folders from top to
-# bottom. With a cycle there is no such order: tsort names the folders of the
-# loop and the script fails. (What each library may see at all is its include
-# path, which the build and the layers_* probes of ctest hold it to.)
+# - The build links what the list says, no more and no less, and each link
+#   names a line above its own: the list is an order from the bottom up, so
+#   the links have no cycle. What the build links is read from BUILD_DIR
+#   (tests/layers/links.cmake writes it when the build is configured).
+# - No two of our headers share a name, and none has a system header's name:
+#   headers are included by bare name, so the folder an include reaches is the
+#   one that holds the header of that name, and a quoted include that misses
+#   the folders on a library's path falls back on the system's.
+# - The library folders' include graph: printed with an order from top to
+#   bottom; with a cycle there is no such order, tsort names the folders of
+#   the loop and the script fails.
 #
-# The programs on top, which no library links (fuzz/, bench/, tests/): each
-# may include the folders of its list and its own, nothing else, and a file
-# that includes another is named.
+# What each library may see at all is its include path, which the build and
+# the layers_* probes of ctest hold it to.
+# Usage: bash scripts/layers.sh [BUILD_DIR]   (default: build-dev/)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-folders="machine input video app"
-everything="$folders tools tests fuzz bench"
-declare -A home
-while read -r header; do
-    name=$(basename "$header")
-    if [ -n "${home[$name]:-}" ]; then
-        echo "layers.sh: two headers named $name, in ${home[$name]} and $(dirname "$header")" >&2
-        exit 1
-    fi
-    home[$name]=$(dirname "$header")
-done < <(find $everything -name '*.h')
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$top/build-dev}"
+links_file="$build/layers/links.txt"
+list_file="$top/CONTRIBUTING.md"
+cd "$top"
 
-# A quoted include that misses the folders on a library's path falls back
-# on the system's, so a header of ours named like a system header would be
-# found in a layer that may not see it. No header may have such a name.
-for header in "${!home[@]}"; do
-    if echo "#include <$header>" | c++ -x c++ -E - > /dev/null 2>&1; then
-        echo "layers.sh: ${home[$header]}/$header has the name of a system header" >&2
-        exit 1
-    fi
-done
-
-# "FILE FOLDER HEADER" for each include of one of our headers from another
-# folder, in the files under the folders given.
-includes() {
-    grep -rHE '^#include "[^"/]+\.h"' "$@" | sed -E 's|^([^:]*):#include "([^"]*)".*|\1 \2|' |
-        while read -r file header; do
-            to=${home[$header]:-}
-            if [ -n "$to" ] && [ "$to" != "$(dirname "$file")" ]; then echo "$file $to $header"; fi
-        done
+fail() {
+    echo "layers.sh: $*" >&2
+    exit 1
 }
 
-edges=$(includes $folders | sed -E 's|^([^ ]*)/[^/ ]* ([^ ]*) .*|\1 \2|' | sort -u)
+# --- the list against the build ---------------------------------------------
+[ -f "$links_file" ] || fail "no $links_file: configure $build with the tests on first"
+
+# The list: "NAME LINK..." a line, in its order, from the indented block
+# under the "layers:" mark. An entry starts at the block's indentation; deeper
+# lines continue it, and its links follow "->".
+listed=$(awk '
+    /^<!-- layers:/ { inside = 1; next }
+    !inside { next }
+    /^$/ { next }
+    !/^    / { if (name != "") print name, links; name = ""; exit }
+    /^    [^ ]/ {
+        if (name != "") print name, links
+        name = $1; links = ""
+    }
+    /->/ { text = $0; sub(/.*->/, "", text); gsub(/,/, " ", text); links = links " " text }
+    END { if (inside && name != "") print name, links }
+' "$list_file" | tr -s ' ')
+[ -n "$listed" ] || fail "$list_file has no list under a <!-- layers: --> mark"
+
+# The list against what the build links (the links outside our libraries
+# named as the list names them), in one pass: "NAME LINK..." lines, the
+# list's first, then the build's after a line "--".
+{ echo "$listed"; echo --; cat "$links_file"; } | awk '
+    function short(name) { sub(/\/$/, "", name); sub(/.*\//, "", name); return name }
+    function as_listed(link) {
+        if (link == "PkgConfig::SDL") return "SDL"
+        if (link ~ /\/lib(ncurses|form|panel|menu|tinfo)[^\/]*$/) return "ncurses"
+        return link
+    }
+    $0 == "--" { build = 1; next }
+    !build {
+        order[++count] = $1; listed[$1] = 1; line_of[short($1)] = count
+        for (i = 2; i <= NF; i++) want[$1, $i] = 1
+        next
+    }
+    {
+        built[$1] = 1
+        for (i = 2; i <= NF; i++) have[$1, as_listed($i)] = 1
+    }
+    END {
+        for (key in want) {
+            split(key, part, SUBSEP)
+            if (!((part[1], part[2]) in have) && (part[1] in built))
+                wrong("the list gives " part[1] " the link " part[2] ", which the build does not have")
+            # A link to a line of the list must name one above it.
+            for (n = 1; n <= count && order[n] != part[1]; n++) {}
+            if ((part[2] in line_of) && line_of[part[2]] >= n)
+                wrong(part[1] " links " part[2] ", which is not above it in the list")
+        }
+        for (key in have) {
+            split(key, part, SUBSEP)
+            if (!((part[1], part[2]) in want) && (part[1] in listed))
+                wrong(part[1] " links " part[2] ", which the list does not give it")
+        }
+        for (name in listed) if (!(name in built)) wrong("the list names " name ", which the build does not have")
+        for (name in built) if (!(name in listed)) wrong("the build has " name ", which the list does not name")
+        exit failed
+    }
+    function wrong(message) { print "layers.sh: " message > "/dev/stderr"; failed = 1 }
+' || fail "CONTRIBUTING.md's Layout and the build differ"
+echo "the build links as CONTRIBUTING.md's Layout says: $(echo "$listed" | awk '{ print $1 }' | tr '\n' ' ')"
+
+# --- the headers' names -------------------------------------------------------
+declare -A home
+while read -r header; do
+    header=${header#./}
+    name=$(basename "$header")
+    if [ -n "${home[$name]:-}" ]; then
+        fail "two headers named $name, in ${home[$name]} and $(dirname "$header")"
+    fi
+    home[$name]=$(dirname "$header")
+done < <(find . \( -path './build*' -o -path ./.git \) -prune -o -name '*.h' -print)
+
+for header in "${!home[@]}"; do
+    if echo "#include <$header>" | c++ -x c++ -E - > /dev/null 2>&1; then
+        fail "${home[$header]}/$header has the name of a system header"
+    fi
+done
+
+# --- the library folders' include graph ----------------------------------------
+folders=$(echo "$listed" | awk '$1 ~ /\/$/ { sub(/\/$/, "", $1); print $1 }')
+# "FROM TO" for each file of a library folder that includes a header of
+# another folder.
+# shellcheck disable=SC2086  # one argument per folder
+edges=$(for folder in $folders; do
+        grep -HE '^#include "[^"/]+\.h"' "$folder"/*.h "$folder"/*.cpp 2> /dev/null || true
+    done | sed -E 's|^([^:]*):#include "([^"]*)".*|\1 \2|' |
+    while read -r file header; do
+        to=${home[$header]:-}
+        from=$(dirname "$file")
+        if [ -n "$to" ] && [ "$to" != "$from" ]; then echo "$from $to"; fi
+    done | sort -u)
 echo "$edges"
 order=$(echo "$edges" | tsort)
-echo "order, top to bottom:" $order
-
-# The programs on top and the folders each may include, as patterns. The
-# fuzzer and the benchmarks are built without GoogleTest, so neither may
-# include the tests' fixtures; and neither may include the other. The tests
-# may include any library, but nothing of the fuzzer or the benchmarks.
-declare -A may_include=(
-    [fuzz]="machine/keypad machine input video app tools tools/* tests/support tests/support/*"
-    [bench]="machine/keypad machine input video app tools tools/* tests/support tests/support/*"
-    [tests]="machine/keypad machine input video app app/command_line tools tools/*"
-)
-
-
-for top in $(printf "%s\n" "${!may_include[@]}" | sort); do
-    while read -r file to header; do
-        allowed=false
-        for pattern in ${may_include[$top]}; do
-            # shellcheck disable=SC2053  # the pattern is meant as a glob
-            if [[ $to == $pattern || $to == "$top" || $to == "$top"/* ]]; then allowed=true; fi
-        done
-        if ! $allowed; then
-            echo "layers.sh: $file includes $header of $to/, which $top/ may not include" >&2
-            exit 1
-        fi
-    done < <(includes "$top")
-    echo "$top/ includes only: ${may_include[$top]}"
-done
-# --- tools/ ---------------------------------------------------------------
-# The ROM authors' tools: a library folder each, the commands in tools/
-# itself. Each may include the headers of the folders its line names (a
-# header's folder is the one that holds a header of that name), and the
-# generated version.h; never SDL, app/, video/ or input/ but the keypad
-# record, wherever it lives. A folder of tools/ with no line fails too.
-declare -A tools_may=(
-    [tools/cli]="tools/cli machine"
-    [tools/assembly]="tools/assembly tools/cli machine"
-    [tools/runner]="tools/runner tools/assembly tools/cli machine machine/keypad"
-    [tools/debugger]="tools/debugger tools/runner tools/assembly tools/cli machine machine/keypad"
-    [tools]="tools tools/cli tools/assembly tools/runner tools/debugger machine machine/keypad"
-)
-declare -A tools_home
-while read -r header; do
-    tools_home[$(basename "$header")]=$(dirname "$header")
-done < <(find machine input video app tools -name '*.h')
-tools_wrong=0
-while read -r file; do
-    folder=$(dirname "$file")
-    if [ -z "${tools_may[$folder]:-}" ]; then
-        echo "layers.sh: $folder has no line in layers.sh's tools/ rules" >&2
-        tools_wrong=1
-        continue
-    fi
-    while read -r header; do
-        to=${tools_home[$header]:-}
-        case "$header" in SDL*) to=SDL ;; esac
-        [ -z "$to" ] && continue   # the C++ library's, or version.h
-        if [[ " ${tools_may[$folder]} " != *" $to "* ]]; then
-            echo "layers.sh: $file includes $header ($to): $folder may include only ${tools_may[$folder]}" >&2
-            tools_wrong=1
-        fi
-    done < <(sed -nE 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^>"]+)[>"].*/\1/p' "$file" | sed 's|.*/||')
-done < <(find tools -name '*.h' -o -name '*.cpp' | sort)
-[ "$tools_wrong" -eq 0 ] || exit 1
-echo "tools/: every include within its folder's rules"
+echo "order, top to bottom: $(echo "$order" | tr "\n" " ")"

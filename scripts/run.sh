@@ -8,8 +8,8 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh" run
 # The run preset: neither tests nor benchmarks, so neither GoogleTest nor
-# Google Benchmark is needed. It shares build/ and its build type with the dev
-# preset of the test command, so running one after the other rebuilds nothing.
+# Google Benchmark is needed. build/ is its own folder (the tests' build is in
+# build-dev/), so neither command turns the other's tests on or off.
 (cd "$top" && cmake --preset run > /dev/null && cmake --build --preset run -j"$(nproc)")
 if [ $# -eq 0 ]; then
     cd "$top/build"

@@ -16,12 +16,12 @@ docs="$top/docs"
 bash "$top/scripts/setup.sh" test
 
 # The Linux build through the dev preset, as the test command configures it,
-# so that the two share build/ without rebuilding each other's work.
+# so that the two share build-dev/ without rebuilding each other's work.
 (cd "$top" && cmake --preset dev > /dev/null &&
     cmake --build --preset dev --target vostrelina rom_PONG2 wm_close > /dev/null)
 [ -d "$top/build-windows/dist" ] || bash "$top/windows/build.sh"
 
-export BUILD_DIR="$top/build"
+export BUILD_DIR="$top/build-dev"
 # shellcheck source=../tests/e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real-window tests N times in a row (default 10) while every core is
 # kept busy, to show that they pass every time and not only on an idle
-# machine: each round runs `ctest -L e2e` in build/, in build/ again on
+# machine: each round runs `ctest -L e2e` in build-dev/, there again on
 # sdl12-compat, and in build-asan/ (two tests at a time, as scripts/test.sh
 # does), and the Wine tests (the folder's and the installer's) when the
 # Windows folder is there. Prints the
@@ -41,7 +41,7 @@ for _ in $(seq "$(nproc)"); do
     busy+=($!)
 done
 
-logs="$top/build/stress"
+logs="$top/build-dev/stress"
 rm -rf "$logs"
 mkdir -p "$logs"
 runs=0
@@ -67,8 +67,8 @@ run_suite() {
 }
 
 for round in $(seq "$rounds"); do
-    run_suite build bash -c "cd '$top/build' && ctest --output-on-failure -j2 -L e2e"
-    run_suite sdl12-compat bash "$top/tests/e2e/sdl12_compat.sh" "$top/build" --output-on-failure -j2
+    run_suite build-dev bash -c "cd '$top/build-dev' && ctest --output-on-failure -j2 -L e2e"
+    run_suite sdl12-compat bash "$top/tests/e2e/sdl12_compat.sh" "$top/build-dev" --output-on-failure -j2
     run_suite build-asan bash -c "cd '$top/build-asan' &&
         LSAN_OPTIONS='suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0' UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j2 -L e2e"

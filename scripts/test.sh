@@ -10,14 +10,14 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh" test package windows
 cd "$top"
 
-# The dev preset turns the tests on: run.sh configures the same folder without.
+# The dev preset, in build-dev/: run.sh builds the program alone in build/.
 cmake --preset dev > /dev/null
 cmake --build --preset dev -j"$(nproc)"
 ctest --preset full
 # The real-window tests again on sdl12-compat (SDL 1.2 on top of SDL 2, the
 # SDL 1.2 of Debian 13 and current Ubuntu), after a check that the program
 # really loads it.
-bash "$top/tests/e2e/sdl12_compat.sh" "$top/build" --output-on-failure -j2
+bash "$top/tests/e2e/sdl12_compat.sh" "$top/build-dev" --output-on-failure -j2
 
 # The same suites built with clang++ under AddressSanitizer and
 # UndefinedBehaviorSanitizer: any report aborts its test and fails the run.
@@ -28,7 +28,7 @@ cmake --build --preset asan
 ctest --preset asan
 
 # The Debian package: built twice, checked, and run unpacked as installed.
-BUILD_DIR="$top/build" bash "$top/tests/package/package_test.sh"
+BUILD_DIR="$top/build-dev" bash "$top/tests/package/package_test.sh"
 
 # Two minutes of fuzzing from the committed seeds: any finding fails the run.
 bash "$top/fuzz/run.sh" 120
@@ -43,4 +43,4 @@ bash "$top/tests/windows/installer_test.sh" "$top/build-windows"
 # The web build, and its checks in Debian's chromium, headless, against the
 # desktop window's pictures under Xvfb (the dev build's program).
 bash "$top/web/build.sh"
-bash "$top/tests/web/web_test.sh" "$top/build" "$top/build-web"
+bash "$top/tests/web/web_test.sh" "$top/build-dev" "$top/build-web"
