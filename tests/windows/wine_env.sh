@@ -37,10 +37,10 @@ stop_wine() {
 }
 on_exit stop_wine
 
-# Closing as a window manager would: the Linux build's helper, or one built
+# Closing as a window manager would: the dev build's helper, or one built
 # here when that build is not around (the Windows build alone).
 wine_env_tests="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-wm_close="$wine_env_tests/../build/wm_close"
+wm_close="$wine_env_tests/../build-dev/wm_close"
 close_window() {
     if [ ! -x "$wm_close" ]; then
         wm_close="$WORK_DIR/wm_close"
