@@ -25,8 +25,10 @@ constexpr int PATH_CAPACITY = 4096;
 
 // Lets the browser run its own tasks and comes back at once. A message to a
 // channel of our own, not setTimeout, which browsers hold back by 4 ms when
-// timers keep setting timers.
+// timers keep setting timers. The page is told first that the key events it
+// gave so far have been polled (web/page.js holds back a release until then).
 EM_ASYNC_JS(void, hand_to_browser, (), {
+    if (Module.keysTaken) Module.keysTaken();
     await new Promise(function(resume) {
         const channel = new MessageChannel();
         channel.port1.onmessage = function() { resume(); };
@@ -45,7 +47,8 @@ EM_JS(int, take_new_rom, (char* path, int capacity), {
 
 // Emscripten's SDL has no SDL_WaitEvent, which the ROM dialog waits with: here
 // it polls, handing control to the browser between polls. A ROM given to the
-// page ends the wait as a closed window would.
+// page ends the wait as a closed window would. The queue is empty when it
+// sleeps: every key event given has been taken.
 extern "C" int SDL_WaitEvent(SDL_Event* event) {
     for (;;) {
         if (SDL_PollEvent(event)) return 1;
@@ -53,8 +56,23 @@ extern "C" int SDL_WaitEvent(SDL_Event* event) {
             event->type = SDL_QUIT;
             return 1;
         }
+        EM_ASM({ if (Module.keysTaken) Module.keysTaken(); });
         emscripten_sleep(WAIT_POLL_MS);
     }
+}
+
+// Emscripten's SDL_ShowCursor hides the cursor only in full screen, by
+// locking the pointer. The window's cursor is hidden while the program runs
+// and shown over the ROM dialog: the canvas does the same, with a class of
+// web/page.css. Returns whether it was shown before, as SDL 1.2 does.
+extern "C" int SDL_ShowCursor(int toggle) {
+    return EM_ASM_INT({
+        const classes = Module.canvas.classList;
+        const shown = classes.contains("hides-cursor") ? 0 : 1;
+        if ($0 === 0) classes.add("hides-cursor");
+        if ($0 === 1) classes.remove("hides-cursor");
+        return shown;
+    }, toggle);
 }
 
 namespace {
@@ -87,6 +105,7 @@ int main(int argc, char** argv) {
         start_up(rom);
         bool fresh = run_until_new_rom(rom);
         video_close();
+        SDL_ShowCursor(SDL_ENABLE);  // the program no longer runs
         while (!fresh) {
             emscripten_sleep(WAIT_POLL_MS);
             fresh = take_new_rom(rom, PATH_CAPACITY) != 0;
