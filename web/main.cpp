@@ -25,15 +25,19 @@ constexpr int PATH_CAPACITY = 4096;
 
 // Lets the browser run its own tasks and comes back at once. A message to a
 // channel of our own, not setTimeout, which browsers hold back by 4 ms when
-// timers keep setting timers. The page is told first that the key events it
-// gave so far have been polled (web/page.js holds back a release until then).
+// timers keep setting timers.
 EM_ASYNC_JS(void, hand_to_browser, (), {
-    if (Module.keysTaken) Module.keysTaken();
     await new Promise(function(resume) {
         const channel = new MessageChannel();
         channel.port1.onmessage = function() { resume(); };
         channel.port2.postMessage(null);
     });
+});
+
+// Tells the page that the program has polled every key event it was given:
+// web/page.js holds a release back until the press before it has been polled.
+EM_JS(void, keys_taken, (), {
+    if (Module.keysTaken) Module.keysTaken();
 });
 
 // The path of a ROM the page has put in the file system since the last call
@@ -56,7 +60,7 @@ extern "C" int SDL_WaitEvent(SDL_Event* event) {
             event->type = SDL_QUIT;
             return 1;
         }
-        EM_ASM({ if (Module.keysTaken) Module.keysTaken(); });
+        keys_taken();
         emscripten_sleep(WAIT_POLL_MS);
     }
 }
@@ -85,6 +89,7 @@ bool run_until_new_rom(char* nextRom) {
     while (appRunning) {
         run_frame();
         if (SDL_GetTicks() - sliceStart < SLICE_MS) continue;
+        keys_taken();
         hand_to_browser();
         sliceStart = SDL_GetTicks();
         if (take_new_rom(nextRom, PATH_CAPACITY)) return true;
