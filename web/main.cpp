@@ -34,6 +34,12 @@ EM_ASYNC_JS(void, hand_to_browser, (), {
     });
 });
 
+// Tells the page that the program has polled every key event it was given:
+// web/page.js holds a release back until the press before it has been polled.
+EM_JS(void, keys_taken, (), {
+    if (Module.keysTaken) Module.keysTaken();
+});
+
 // The path of a ROM the page has put in the file system since the last call
 // (picked, dropped), or 0 when there is none: written to path, 1 returned.
 EM_JS(int, take_new_rom, (char* path, int capacity), {
@@ -45,7 +51,8 @@ EM_JS(int, take_new_rom, (char* path, int capacity), {
 
 // Emscripten's SDL has no SDL_WaitEvent, which the ROM dialog waits with: here
 // it polls, handing control to the browser between polls. A ROM given to the
-// page ends the wait as a closed window would.
+// page ends the wait as a closed window would. The queue is empty when it
+// sleeps: every key event given has been taken.
 extern "C" int SDL_WaitEvent(SDL_Event* event) {
     for (;;) {
         if (SDL_PollEvent(event)) return 1;
@@ -53,8 +60,23 @@ extern "C" int SDL_WaitEvent(SDL_Event* event) {
             event->type = SDL_QUIT;
             return 1;
         }
+        keys_taken();
         emscripten_sleep(WAIT_POLL_MS);
     }
+}
+
+// Emscripten's SDL_ShowCursor hides the cursor only in full screen, by
+// locking the pointer. The window's cursor is hidden while the program runs
+// and shown over the ROM dialog: the canvas does the same, with a class of
+// web/page.css. Returns whether it was shown before, as SDL 1.2 does.
+extern "C" int SDL_ShowCursor(int toggle) {
+    return EM_ASM_INT({
+        const classes = Module.canvas.classList;
+        const shown = classes.contains("hides-cursor") ? 0 : 1;
+        if ($0 === 0) classes.add("hides-cursor");
+        if ($0 === 1) classes.remove("hides-cursor");
+        return shown;
+    }, toggle);
 }
 
 namespace {
@@ -67,6 +89,7 @@ bool run_until_new_rom(char* nextRom) {
     while (appRunning) {
         run_frame();
         if (SDL_GetTicks() - sliceStart < SLICE_MS) continue;
+        keys_taken();
         hand_to_browser();
         sliceStart = SDL_GetTicks();
         if (take_new_rom(nextRom, PATH_CAPACITY)) return true;
@@ -87,6 +110,7 @@ int main(int argc, char** argv) {
         start_up(rom);
         bool fresh = run_until_new_rom(rom);
         video_close();
+        SDL_ShowCursor(SDL_ENABLE);  // the program no longer runs
         while (!fresh) {
             emscripten_sleep(WAIT_POLL_MS);
             fresh = take_new_rom(rom, PATH_CAPACITY) != 0;

@@ -35,10 +35,12 @@
 
   // ?rom=NAME names a ROM served beside the page: a plain file name, nothing
   // that reaches elsewhere. The program is given the name even when the ROM
-  // cannot be had, and so shows its dialog as for a missing file.
+  // cannot be had, and so shows its dialog as for a missing file. An empty
+  // name is no name, as an empty command line is on the desktop: the page's
+  // own ROM plays.
   const ROM_NAME = /^[A-Za-z0-9_][A-Za-z0-9._-]*$/;
   const asked = new URLSearchParams(location.search).get("rom");
-  const startRom = asked !== null ? asked : (window.vostrelinaStartRom || "PONG2");
+  const startRom = asked || window.vostrelinaStartRom || "PONG2";
 
   // A ROM picked or dropped goes into the program's file system under
   // /roms, and the program starts again with it. Only its first mebibyte is
@@ -101,6 +103,13 @@
     if (KEPT_KEYS.has(event.keyCode)) event.preventDefault();
   }, true);
 
+  // A key held down is one key-down, as on the desktop, where key repeat
+  // stays off: the browser's repeats go no further than here (what the
+  // browser does with them, the listener above has settled).
+  window.addEventListener("keydown", (event) => {
+    if (event.repeat) event.stopImmediatePropagation();
+  }, true);
+
   // The digit row is matched by place, whatever the layout says the key is:
   // a key of that row that does not report its digit is passed on as one.
   for (const type of ["keydown", "keyup"]) {
@@ -112,6 +121,40 @@
       sendKey(type, 48 + Number(digit[1]));
     }, true);
   }
+
+  // A press is seen by the program only if a poll finds the key down: a key
+  // pressed and released between two polls would be neither held nor new
+  // there. The program polls at least once between two of the turns it gives
+  // the browser, and says when it gives one (Module.keysTaken). So the
+  // release of a key pressed since the last turn waits for the next turn, and
+  // every key event after it waits too, to keep their order. This comes after
+  // the digit row's listener, and so sees the key codes the program sees.
+  let pressedThisTurn = new Set();
+  const waiting = [];
+  let handingOver = false;
+  const releasedTooSoon = (key) => key.type === "keyup" && pressedThisTurn.has(key.keyCode);
+  for (const type of ["keydown", "keyup"]) {
+    window.addEventListener(type, (event) => {
+      if (handingOver) return;
+      const key = { type, keyCode: event.keyCode };
+      if (waiting.length > 0 || releasedTooSoon(key)) {
+        event.stopImmediatePropagation();
+        waiting.push(key);
+      } else if (type === "keydown") {
+        pressedThisTurn.add(key.keyCode);
+      }
+    }, true);
+  }
+  Module.keysTaken = () => {
+    pressedThisTurn = new Set();
+    handingOver = true;
+    while (waiting.length > 0 && !releasedTooSoon(waiting[0])) {
+      const key = waiting.shift();
+      if (key.type === "keydown") pressedThisTurn.add(key.keyCode);
+      sendKey(key.type, key.keyCode);
+    }
+    handingOver = false;
+  };
 
   // The on-screen keypad, in the CHIP-8 layout, and the view keys: each
   // button holds the desktop key that stands for it while it is pressed.

@@ -2,7 +2,7 @@
 // WORK/site, the web folder with the test ROMs beside it; WORK/desktop-*.png,
 // the desktop window's views of views.ch8; WORK/desktop-missing.txt, its
 // messages for a missing ROM; WORK/views.html, the single file
-// with views.ch8 baked in; the ROMs empty.ch8 and long.ch8.
+// with views.ch8 baked in; the ROMs empty.ch8, long.ch8 and zero.ch8.
 //
 // Every state is waited for, with a deadline of seconds; nothing sleeps a
 // fixed time and then looks once.
@@ -154,6 +154,31 @@ async function holdButton(page, label, what, check) {
   await page.mouse.up();
 }
 
+// The dots presses.ch8 has drawn in display row y (one each two columns),
+// read from the framed view, where display cell (x, y) is 4 pixels square
+// from (32 + 4x, 16 + 4y).
+function dots(page, y) {
+  return page.evaluate((row) => {
+    const data = document.getElementById("screen").getContext("2d").getImageData(0, 16 + 4 * row + 1, 320, 1).data;
+    let count = 0;
+    for (let x = 0; x < 64; x += 2) if (data[4 * (32 + 4 * x + 1)] === 255) count++;
+    return count;
+  }, y);
+}
+
+// A check for waitFor: display row y holds count dots.
+function dotsAre(page, y, count) {
+  return async () => {
+    const got = await dots(page, y);
+    return got === count || `${got} dots in row ${y}, expected ${count}`;
+  };
+}
+
+// The mouse cursor's look over the canvas.
+function cursor(page) {
+  return page.$eval("#screen", (canvas) => getComputedStyle(canvas).cursor);
+}
+
 function messages(page) {
   return page.$eval("#messages", (element) => element.textContent);
 }
@@ -164,11 +189,14 @@ function ok(text) {
 
 // --- The cases ---------------------------------------------------------------
 
+// The page with an empty ?rom=, which plays PONG2 as an empty command line
+// does on the desktop (the single file's case below has no ?rom= at all).
 async function pong(base) {
-  const page = await open(`${base}/index.html`);
+  const page = await open(`${base}/index.html?rom=`);
   await waitFor("PONG2's framed view", shows(page, 2, 2, "999999", 317, 157, "999999"));
   await waitFor("the ball to move", moves(page));
-  ok("PONG2 starts framed and the ball moves");
+  if ((await cursor(page)) !== "none") throw new Error(`the cursor over the running program: ${await cursor(page)}`);
+  ok("PONG2 starts framed with an empty ?rom=, the ball moves, no cursor over it");
   // Keypad 1 (the key 3) moves the left paddle up to row 0, keypad D (the
   // key Y) the right one down to row 31; each is held until its paddle shows
   // there, as a point scored on the way puts the paddles back.
@@ -185,6 +213,70 @@ async function keypadRelease(base) {
   await holdButton(page, "D", "the on-screen D to be seen held", shows(page, 37, 17, "FFFFFF"));
   await waitFor("the on-screen D to be seen released", shows(page, 37, 17, "000000"));
   ok("the on-screen keypad's press and release reach the program");
+  await page.close();
+}
+
+// Counts the turns the program gives the browser, each after one frame at
+// least (web/main.cpp tells the page of each through Module.keysTaken).
+function countTurns(page) {
+  return page.evaluate(() => {
+    const keysTaken = Module.keysTaken;
+    window.turns = 0;
+    Module.keysTaken = () => {
+      window.turns++;
+      keysTaken();
+    };
+  });
+}
+
+// Waits for n more turns of the program, and so for n frames at least.
+async function turnsPass(page, n) {
+  const turns = () => page.evaluate(() => window.turns);
+  const start = await turns();
+  await waitFor(`${n} turns of the program`, async () => (await turns()) >= start + n || "not yet");
+}
+
+// presses.ch8 takes keypad 0 (the key V) in row 0 and keypad F (the key N)
+// in row 15. Its loop is four instructions, one a frame: three turns after
+// a dot shows, it waits at FX0A again, and a press given then is taken.
+async function keyPresses(base) {
+  const page = await open(`${base}/index.html?rom=presses.ch8`);
+  await waitFor("presses.ch8's framed view", shows(page, 2, 2, "999999"));
+  await countTurns(page);
+
+  // A key held down: the browser repeats its keydown, which must not reach
+  // the program as more presses. N, pressed after it, shows when every
+  // event of V has been taken.
+  const devtools = await page.target().createCDPSession();
+  const v = { key: "v", code: "KeyV", windowsVirtualKeyCode: 86, nativeVirtualKeyCode: 86 };
+  await devtools.send("Input.dispatchKeyEvent", { type: "keyDown", text: "v", ...v });
+  await waitFor("V's first dot", dotsAre(page, 0, 1));
+  for (let i = 0; i < 10; i++) {
+    await devtools.send("Input.dispatchKeyEvent", { type: "keyDown", text: "v", autoRepeat: true, ...v });
+    await turnsPass(page, 1);
+  }
+  await devtools.send("Input.dispatchKeyEvent", { type: "keyUp", ...v });
+  await turnsPass(page, 3);
+  await holdKey(page, "n", "N's dot", dotsAre(page, 15, 1));
+  if ((await dots(page, 0)) !== 1) throw new Error(`V held with 10 repeated keydowns: ${await dots(page, 0)} dots`);
+  ok("a held key is one press, whatever the browser repeats");
+
+  // Presses released in the same task as they are pressed, before any poll,
+  // as the page's own keypad or a switch device can send them.
+  await turnsPass(page, 3);
+  for (let count = 2; count <= 6; count++) {
+    await page.evaluate(() => {
+      for (const type of ["keydown", "keyup"]) {
+        const event = new KeyboardEvent(type, { bubbles: true, cancelable: true });
+        Object.defineProperty(event, "keyCode", { value: 86 });
+        Object.defineProperty(event, "which", { value: 86 });
+        document.dispatchEvent(event);
+      }
+    });
+    await waitFor(`V's dot ${count}, pressed and released at once`, dotsAre(page, 0, count));
+    await turnsPass(page, 3);
+  }
+  ok("a press released before the program polls is still one press (5 of 5)");
   await page.close();
 }
 
@@ -222,15 +314,16 @@ async function views(base) {
   return { page, framed };
 }
 
-async function romsGiven(page, framed) {
-  // A ROM dropped on the page starts the program again with it.
-  const bytes = [...fs.readFileSync(path.join(site, "views.ch8"))];
+async function romsGiven(page) {
+  // A ROM dropped on the page starts the program again with it: zero.ch8's
+  // glyph 0 at (0, 0) in place of views.ch8's 8 at (5, 3).
+  const bytes = [...fs.readFileSync(path.join(work, "zero.ch8"))];
   await page.evaluate((content) => {
     const transfer = new DataTransfer();
-    transfer.items.add(new File([new Uint8Array(content)], "views.ch8"));
+    transfer.items.add(new File([new Uint8Array(content)], "zero.ch8"));
     document.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
   }, bytes);
-  await waitFor("the dropped ROM's picture", async () => ((await picture(page)).url === framed) || "not yet");
+  await waitFor("the dropped ROM's picture", shows(page, 2, 2, "999999", 37, 17, "FFFFFF", 57, 29, "000000"));
   ok("a dropped ROM runs");
 
   // Picked with the file picker: an empty file runs on a blank display with
@@ -252,6 +345,7 @@ async function romsGiven(page, framed) {
 async function missingRom(base) {
   const page = await open(`${base}/index.html?rom=nothere.ch8`, "nothere.ch8");
   await waitFor("the dialog", shows(page, 150, 35, "666666", 2, 2, "777777"));
+  if ((await cursor(page)) === "none") throw new Error("no cursor over the dialog's OK button");
   const desktop = fs.readFileSync(path.join(work, "desktop-missing.txt"), "utf8");
   await waitFor("the desktop's messages", async () => (await messages(page)) === desktop ||
     `messages: ${JSON.stringify(await messages(page))}, the desktop's: ${JSON.stringify(desktop)}`);
@@ -284,8 +378,9 @@ async function main() {
       const pongPage = await pong(base);
       await pongPage.close();
       await keypadRelease(base);
+      await keyPresses(base);
       const { page, framed } = await views(base);
-      await romsGiven(page, framed);
+      await romsGiven(page);
       await missingRom(base);
       await singleFiles(framed);
     });

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The web build in Debian's chromium, headless, driven through its DevTools
 # protocol (web_test.js): PONG2 plays, keys and the on-screen keypad reach
-# it, the views match the desktop window's pictures, ROMs picked, dropped or
-# named by ?rom= behave as on the desktop, the single file plays from disk and
-# --rom bakes a ROM into it, and no page logs an error.
+# it, a held key is one press and a press released before the program polls
+# is still one, the views match the desktop window's pictures, ROMs picked,
+# dropped or named by ?rom= behave as on the desktop, the single file plays
+# from disk and --rom bakes a ROM into it, and no page logs an error.
 #
 # Usage: bash tests/web/web_test.sh BUILD WEB
 #   BUILD  the desktop build folder (vostrelina, wm_close, window-title)
@@ -32,6 +33,12 @@ printf '\x6A\x05\x6B\x03\x60\xA5\xA0\x28\xDA\xB5\x12\x0A' > "$WORK_DIR/views.ch8
 # held.ch8 draws glyph 0 at (0, 0) while keypad key D is held and takes it
 # away once it is released.
 printf '\x60\x0D\xF1\x29\xE0\x9E\x12\x04\xD2\x25\xE0\xA1\x12\x0A\xD2\x25\x12\x04' > "$WORK_DIR/held.ch8"
+# presses.ch8 counts the presses FX0A takes: one dot each, the first in
+# column 0, the next two columns on, in the row of the key's value.
+printf '\xA2\x0A\xF0\x0A\xD1\x01\x71\x02\x12\x02\x80' > "$WORK_DIR/presses.ch8"
+# zero.ch8 draws glyph 0 at (0, 0) and loops on itself: a picture of its own
+# for the ROM dropped on a page that shows views.ch8.
+printf '\x60\x00\xF0\x29\xD0\x05\x12\x06' > "$WORK_DIR/zero.ch8"
 : > "$WORK_DIR/empty.ch8"
 head -c 70000 /dev/zero | tr '\0' '\022' > "$WORK_DIR/long.ch8"
 
@@ -77,5 +84,5 @@ bash "$top/web/build.sh" --rom "$WORK_DIR/views.ch8" --out "$WORK_DIR/views.html
 
 # The page served from a copy of the web folder with the test ROMs beside it.
 mkdir -p "$WORK_DIR/site"
-cp "$web/dist"/* "$WORK_DIR/views.ch8" "$WORK_DIR/held.ch8" "$WORK_DIR/site/"
+cp "$web/dist"/* "$WORK_DIR/views.ch8" "$WORK_DIR/held.ch8" "$WORK_DIR/presses.ch8" "$WORK_DIR/site/"
 NODE_PATH="$here/node_modules" node "$here/web_test.js" "$WORK_DIR" || fail "the browser checks (above)"
