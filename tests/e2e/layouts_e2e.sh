@@ -103,7 +103,7 @@ check_layout() {
         with="${held:+ (sent while $held, which must give nothing, was held)}"
         held=""
         [[ "$shown" != *+* ]] ||
-            fail "$layout: $symbol (key code $code) was taken while another keypad key was held$with (shown: $shown)"
+            fail "$layout: after $symbol (key code $code), a key was taken while another keypad key was held$with (shown: $shown)"
         [ "$(wc -w <<< "$shown")" -eq "$count" ] ||
             fail "$layout: $symbol (key code $code) gave nothing, expected keypad $want$with (shown: $shown)"
         [ "$(awk '{ print $NF }' <<< "$shown")" = "$want" ] ||
