@@ -9,10 +9,14 @@
 #define _GNU_SOURCE
 #include <SDL/SDL.h>
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -21,7 +25,30 @@ static volatile uint64_t* counts; /* flips, play-area changes */
 static double now_ms(void) {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+    return (double)t.tv_sec * 1000.0 + (double)t.tv_nsec / 1e6;
+}
+
+/* A probe that cannot count must not let the benchmark print figures made of
+ * nothing: it says why and ends the program, which the benchmark sees as the
+ * window gone. */
+_Noreturn static void die(const char* what, const char* why) {
+    fprintf(stderr, "flip_probe: %s: %s\n", what, why ? why : "unknown reason");
+    _exit(70);
+}
+
+/* The shared file's two counts, mapped. The file must already hold them: a
+ * store past its end would end the program with SIGBUS, saying nothing. */
+static volatile uint64_t* map_counts(const char* path) {
+    if (!path || !*path) die("FLIP_PROBE", "not set (the counts' file)");
+    const int file = open(path, O_RDWR);
+    if (file < 0) die(path, strerror(errno));
+    struct stat facts;
+    if (fstat(file, &facts) != 0) die(path, strerror(errno));
+    if (facts.st_size < 16) die(path, "shorter than its two 8-byte counts");
+    void* mapped = mmap(NULL, 16, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
+    if (mapped == MAP_FAILED) die(path, strerror(errno));
+    close(file);
+    return mapped;
 }
 
 /* The ball's place as column * 32 + row, or -1 when it is not to be seen. */
@@ -43,9 +70,8 @@ int SDL_Flip(SDL_Surface* screen) {
     static int seen = -1;
     if (!real_flip) {
         real_flip = (int (*)(SDL_Surface*))dlsym(RTLD_NEXT, "SDL_Flip");
-        int file = open(getenv("FLIP_PROBE"), O_RDWR);
-        counts = mmap(NULL, 16, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
-        close(file);
+        if (!real_flip) die("no SDL_Flip after the probe", dlerror());
+        counts = map_counts(getenv("FLIP_PROBE"));
     }
     counts[0]++;
     const double t = now_ms();
