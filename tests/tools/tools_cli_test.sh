@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The three commands as a ROM author uses them: --help and --version, exit
 # codes and messages on bad input, the round trip through files, screens,
-# --expect, key scripts and pokes, and PONG2 played headless twice alike.
+# --expect, key scripts and pokes, and PONG2 played headless twice alike;
+# and the names web/build.sh gives and refuses for the page of a ROM.
 # BUILD_DIR is the build folder; VERSION the project's version.
 set -euo pipefail
-. "$(dirname "$0")/lib.sh"
+top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/tests/tools/lib.sh"
 
 # expect_code CODE COMMAND...: runs the command, output in out.txt and err.txt.
 expect_code() {
@@ -133,6 +135,24 @@ for option in "--cycles 0" "--cycles x" "--cycles" "--fps 0" "--seed -1" "--poke
     # shellcheck disable=SC2086
     bad "bad value: $option" 2 "Try 'vostrelina-run --help'" vostrelina-run empty.ch8 $option
 done
+
+# web/build.sh checks its names before it builds a thing: here beside a
+# setup.sh that ends with 97, where the build would start. The page of a ROM
+# is named after the ROM's own file, and replaces only a file --out names.
+mkdir -p web-top/web web-top/scripts my.roms dist
+cp "$top/web/build.sh" "$top/web/single_file.sh" web-top/web/
+echo 'exit 97' > web-top/scripts/setup.sh
+cp pong2.ch8 my.roms/pong
+: > pong.html
+ln -s my.roms/pong pong-link.html
+web="$PWD/web-top/web"
+tools=$web bad "the ROM's own name, taken" 2 "/pong.html exists: name it with --out" build.sh --rom my.roms/pong
+tools=$web bad "--out is the ROM"        2 "--out names the ROM itself" build.sh --rom my.roms/pong --out ./my.roms/pong
+tools=$web bad "--out links to the ROM"  2 "--out names the ROM itself" build.sh --rom my.roms/pong --out pong-link.html
+# The single file fails half way: nothing is left beside it.
+for part in index.html page.css page.js vostrelina.js FreeSans.ttf; do echo "$part" > "dist/$part"; done
+head -c 4096 /dev/zero > dist/vostrelina.wasm
+FILE_LIMIT=1 tools=$web bad "single file fails half way" 1 "File too large" single_file.sh dist my.roms/pong pong.html
 
 # A FIFO nobody writes to reads as empty, as the window reads it, with a
 # warning: no input blocks (the deadline is bad's).
