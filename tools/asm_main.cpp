@@ -1,8 +1,8 @@
 // vostrelina-asm SOURCE OUTPUT [--symbols FILE]: assembles SOURCE into the
 // binary image OUTPUT (the build assembles the ROMs it ships with it), and
 // its labels into FILE for vostrelina-dbg. Errors and warnings
-// are printed as "SOURCE:LINE: message", one a line; on any error no output
-// is written. See USAGE for the exit codes.
+// are printed as "SOURCE:LINE: message", one a line; on any error neither
+// output is written. See USAGE for the exit codes.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,8 +25,9 @@ const char* const USAGE =
     "                  vostrelina-dbg --symbols\n"
     "  --help          this text\n"
     "  --version       the version\n"
-    "Exit status: 0 written; 1 errors in SOURCE (nothing is written); 2 a usage\n"
-    "error, or a file that cannot be read or written.\n";
+    "Exit status: 0 written; 1 errors in SOURCE; 2 a usage error, or a file that\n"
+    "cannot be read or written. On an error nothing is written: OUTPUT and FILE\n"
+    "are written together or not at all.\n";
 
 }  // namespace
 
@@ -48,10 +49,12 @@ int main(int argc, char** argv) {
     const std::string& sourcePath = paths[0];
     const std::string& outputPath = paths[1];
 
+    Outputs outputs;
+    std::FILE* image = outputs.add("OUTPUT", outputPath, {sourcePath});
+    if (!image) return EXIT_USAGE;
+    std::FILE* symbols = nullptr;
+    if (!symbolsPath.empty() && !(symbols = outputs.add("--symbols", symbolsPath, {sourcePath}))) return EXIT_USAGE;
     std::string error;
-    if (!check_output(outputPath, {sourcePath}, error)) return file_error(outputPath, error);
-    if (!symbolsPath.empty() && !check_output(symbolsPath, {sourcePath, outputPath}, error))
-        return file_error(symbolsPath, error);
     std::string source;
     bool tooLong = false;
     if (!read_input(sourcePath, MAX_SOURCE, source, tooLong, error)) return file_error(sourcePath, error);
@@ -66,9 +69,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n",
                      printable(sourcePath + ":" + std::to_string(w.line) + ": warning: " + w.message).c_str());
 
-    const std::string image(result.image.begin(), result.image.end());
-    if (!write_output(outputPath, image, error)) return file_error(outputPath, error);
-    if (!symbolsPath.empty() && !write_output(symbolsPath, symbols_text(result.labels), error))
-        return file_error(symbolsPath, error);
-    return EXIT_DONE;
+    put(image, std::string(result.image.begin(), result.image.end()));
+    if (symbols) put(symbols, symbols_text(result.labels));
+    return outputs.commit();
 }

@@ -20,7 +20,8 @@ const char* const USAGE =
     "the program from 0x200; assembling the source gives back exactly the ROM's bytes.\n"
     "  --help     this text\n"
     "  --version  the version\n"
-    "Exit status: 0 written; 2 a usage error, or a file that cannot be read or written.\n";
+    "Exit status: 0 written; 2 a usage error, or a file that cannot be read or written\n"
+    "(then OUTPUT is left as it was).\n";
 
 }  // namespace
 
@@ -36,8 +37,10 @@ int main(int argc, char** argv) {
     const std::string& rom = paths[0];
     const std::string output = paths.size() == 2 ? paths[1] : "-";
 
+    Outputs outputs;
+    std::FILE* source = outputs.add("OUTPUT", output, {rom});
+    if (!source) return EXIT_USAGE;
     std::string bytes, error;
-    if (!check_output(output, {rom}, error)) return file_error(output, error);
     bool tooLong = false;
     if (!read_input(rom, MAX_IMAGE, bytes, tooLong, error)) return file_error(rom, error);
     if (tooLong) return file_error(rom, "longer than " + std::to_string(MAX_IMAGE) + " bytes, not a CHIP-8 image");
@@ -47,6 +50,6 @@ int main(int argc, char** argv) {
     const size_t separator = rom.find_last_of("/\\");
     const Disassembly result = disassemble(image, separator == std::string::npos ? rom : rom.substr(separator + 1));
     for (const std::string& warning : result.warnings) say(rom + ": " + warning);
-    if (!write_output(output, result.source, error)) return file_error(output, error);
-    return EXIT_DONE;
+    put(source, result.source);
+    return outputs.commit();
 }

@@ -37,7 +37,8 @@ const char* const USAGE =
     "'-' is standard input as ROM, --keys or --expect (one of them), standard output\n"
     "as --screen or --trace.\n"
     "Exit status: 0 done; 1 the display differs from --expect; 2 a usage error, or a\n"
-    "file that cannot be read or written.\n";
+    "file that cannot be read or written (then the files of --screen and --trace are\n"
+    "left as they were: they are written together or not at all).\n";
 
 bool ends_with(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -114,10 +115,11 @@ int main(int argc, char** argv) {
     int fromStdin = 0;
     for (const std::string& input : inputs) fromStdin += input == "-";
     if (fromStdin > 1) return usage_error("only one of the ROM, --keys and --expect can be '-'");
-    std::string error;
-    for (const std::string& output : {options.screen, options.trace}) {
-        if (!output.empty() && !check_output(output, inputs, error)) return file_error(output, error);
-    }
+    Outputs outputs;
+    std::FILE* screen = nullptr;
+    std::FILE* trace = nullptr;
+    if (!options.screen.empty() && !(screen = outputs.add("--screen", options.screen, inputs))) return EXIT_USAGE;
+    if (!options.trace.empty() && !(trace = outputs.add("--trace", options.trace, inputs))) return EXIT_USAGE;
     if (!options.keys.empty()) {
         if (const int code = load_key_script(options.keys, options.run.keys)) return code;
     }
@@ -132,21 +134,16 @@ int main(int argc, char** argv) {
     for (const auto& [address, byte] : options.pokes) machine.memory[address] = byte;
     std::srand(static_cast<unsigned>(options.seed));
 
-    OutputFile trace;
-    if (!options.trace.empty()) {
-        if (!trace.open(options.trace, error)) return file_error(options.trace, error);
-        std::fputs(trace_header().c_str(), trace.file());
-        options.run.trace = trace.file();
+    if (trace) {
+        std::fputs(trace_header().c_str(), trace);
+        options.run.trace = trace;
         options.run.limit = TRACED_STEP_LIMIT;
     }
     const RunResult result = run_steps(options.run);
-    if (!options.trace.empty() && !trace.commit(error)) return file_error(options.trace, error);
     say(describe_stop(result, options.run));
+    if (screen) put(screen, ends_with(options.screen, ".pbm") ? screen_pbm() : screen_text());
+    if (const int code = outputs.commit()) return code;
 
-    if (!options.screen.empty()) {
-        const std::string text = ends_with(options.screen, ".pbm") ? screen_pbm() : screen_text();
-        if (!write_output(options.screen, text, error)) return file_error(options.screen, error);
-    }
     if (!options.expect.empty()) {
         const std::vector<std::string> differences = screen_differences(expected);
         if (!differences.empty()) {

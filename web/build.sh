@@ -4,10 +4,12 @@
 # program), PONG2, FreeSans.ttf, and vostrelina.html, one self-contained file
 # holding all of them that plays straight from disk.
 #
-# Usage: bash web/build.sh [--rom GAME.ch8 --out game.html]
+# Usage: bash web/build.sh [--rom GAME.ch8] [--out FILE.html]
 #   --rom ROM  the single file starts with ROM instead of PONG2
 #   --out FILE where that single file goes (by default build-web/dist/
-#              vostrelina.html); with --rom and no --out, ROM's name with .html
+#              vostrelina.html); with --rom and no --out, the ROM's own file
+#              name with .html for its extension, in the current folder, which
+#              must not exist yet: only a file --out names is replaced
 #
 # FreeType (Debian's source package, as windows/build.sh takes it) and SDL_ttf
 # 2.0.11 are compiled with emcc against Emscripten's SDL 1.2 into
@@ -19,15 +21,28 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 out="$top/build-web"
 rom=""
 single=""
+refuse() { echo "web/build.sh: $*" >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case "$1" in
-    --rom) rom="$(realpath "${2:?--rom needs a file}")"; shift 2 ;;
-    --out) single="$(realpath -m "${2:?--out needs a file}")"; shift 2 ;;
+    --rom) rom="$(realpath -m -- "${2:?--rom needs a file}")" name=$(basename -- "$2"); shift 2 ;;
+    --out) single="$(realpath -m -- "${2:?--out needs a file}")"; shift 2 ;;
     *) echo "usage: web/build.sh [--rom GAME.ch8] [--out FILE.html]" >&2; exit 2 ;;
     esac
 done
+# Every name is checked before the build, which takes minutes.
 if [ -n "$rom" ] && [ ! -f "$rom" ]; then echo "web/build.sh: no such ROM: $rom" >&2; exit 1; fi
-if [ -n "$rom" ] && [ -z "$single" ]; then single="$(pwd)/$(basename "${rom%.*}").html"; fi
+if [ -n "$rom" ] && [ -z "$single" ]; then
+    stem="${name%.*}"   # of the name given, not of a link's target
+    single="$(pwd)/${stem:-$name}.html"
+    if [ -e "$single" ] || [ -L "$single" ]; then refuse "$single exists: name it with --out to replace it"; fi
+fi
+if [ -n "$single" ]; then
+    if [ -n "$rom" ] && { [ "$single" = "$rom" ] || [ "$single" -ef "$rom" ]; }; then
+        refuse "--out names the ROM itself: $rom"
+    fi
+    [ ! -d "$single" ] || refuse "--out is a directory: $single"
+    [ -d "$(dirname "$single")" ] || refuse "--out's folder is missing: $(dirname "$single")"
+fi
 
 prefix="$out/prefix"
 sources="$out/sources"
@@ -110,6 +125,7 @@ cp "$out/program/vostrelina.js" "$out/program/vostrelina.wasm" "$out/program/PON
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 bash "$top/web/single_file.sh" "$dist" "$dist/PONG2" "$dist/vostrelina.html"
 if [ -n "$single" ]; then
+    rom="${rom:-$dist/PONG2}"
     bash "$top/web/single_file.sh" "$dist" "$rom" "$single"
     echo "Single file with $(basename "$rom"): $single"
 fi

@@ -19,7 +19,10 @@ if grep -qi '</script' "$dist/page.js" "$dist/vostrelina.js"; then
     exit 1
 fi
 
-tmp="$target.tmp"
+# Written beside the target under a name of its own, and renamed over it
+# once whole: a failure leaves the target as it was and nothing beside it.
+tmp=$(mktemp "$(dirname "$target")/.$(basename "$target").XXXXXX")
+trap 'rm -f "$tmp"' EXIT
 {
     # The page up to its stylesheet, the style inline in its place, then the
     # page up to its script.
@@ -39,4 +42,7 @@ tmp="$target.tmp"
     printf '</script>\n'
     sed -n '/<script src="page.js">/,$p' "$dist/index.html" | sed '1d'
 } > "$tmp"
+# mktemp's file is the owner's alone; the page gets a new file's mode, or
+# the mode of the file it replaces.
+if [ -e "$target" ]; then chmod --reference="$target" "$tmp"; else chmod "$(printf %o $((0666 & ~0$(umask))))" "$tmp"; fi
 mv "$tmp" "$target"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The three commands as a ROM author uses them: --help and --version, exit
 # codes and messages on bad input, the round trip through files, screens,
-# --expect, key scripts and pokes, and PONG2 played headless twice alike.
+# --expect, key scripts and pokes, and PONG2 played headless twice alike;
+# and the names web/build.sh gives and refuses for the page of a ROM.
 # BUILD_DIR is the build folder; VERSION the project's version.
 set -euo pipefail
-. "$(dirname "$0")/lib.sh"
+top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/tests/tools/lib.sh"
 
 # expect_code CODE COMMAND...: runs the command, output in out.txt and err.txt.
 expect_code() {
@@ -55,6 +57,10 @@ cp "$BUILD_DIR/PONG2" pong2.ch8
 printf 'old bytes\n' > keep.ch8; chmod 444 keep.ch8
 printf 'old bytes\n' > old.txt; chmod 640 old.txt
 for i in $(seq 600); do echo "db 1, 2, 3, 4"; done > big.asm   # a 2400-byte image
+# A 400-byte image whose symbols take 3 kB: with FILE_LIMIT=1 the second
+# output fails once the first is whole.
+for i in $(seq 200); do echo "label$i: JP label$i"; done > labels.asm
+ln -s missing/x.ch8 dangling.ch8    # a link whose file cannot be written
 
 bad "no argument"               2 "name one SOURCE and one OUTPUT"        vostrelina-asm
 bad "unknown option"            2 "unknown option '--bogus'"              vostrelina-asm --bogus good.asm out.ch8
@@ -65,6 +71,14 @@ bad "read-only output"          2 "keep.ch8: Permission denied"           vostre
 bad "output is the input"       2 "is the same file as the input"         vostrelina-asm good.asm good.asm
 bad "output is the input, linked" 2 "is the same file as the input"       vostrelina-asm good.asm good-link.asm
 bad "missing folder"            2 "missing/out.ch8: No such file"         vostrelina-asm good.asm missing/out.ch8
+bad "link to a missing folder"  2 "dangling.ch8: links to missing/x.ch8"  vostrelina-asm good.asm dangling.ch8
+bad "FIFO with no reader"       2 "idle.fifo: is a FIFO with no reader"   vostrelina-asm good.asm new.ch8 --symbols idle.fifo
+bad "two outputs, one new file" 2 "OUTPUT and --symbols name the same file new.ch8" \
+    vostrelina-asm good.asm new.ch8 --symbols ./new.ch8
+bad "two outputs, one file"     2 "OUTPUT and --symbols name the same file old.txt" \
+    vostrelina-asm good.asm old.txt --symbols old.txt
+FILE_LIMIT=1 bad "--symbols fails once OUTPUT is whole" 2 "old.txt: File too large" \
+    vostrelina-asm labels.asm new.ch8 --symbols old.txt
 bad "errors in the source"      1 "-:1: undefined symbol 'nowhere'"   vostrelina-asm - old.txt <<< "JP nowhere"
 FILE_LIMIT=1 bad "write fails half way" 2 "old.txt: File too large" vostrelina-asm big.asm old.txt
 printf 'JP \033[2J\001\n' > binary.asm
@@ -79,6 +93,8 @@ bad "output is a directory"     2 "folder: is a directory"                vostre
 bad "read-only output"          2 "keep.ch8: Permission denied"           vostrelina-dis pong2.ch8 keep.ch8
 bad "output is the input"       2 "is the same file as the input"         vostrelina-dis pong2.ch8 pong2.ch8
 bad "missing folder"            2 "missing/out.asm: No such file"         vostrelina-dis pong2.ch8 missing/out.asm
+bad "link to a missing folder"  2 "dangling.ch8: links to missing/x.ch8"  vostrelina-dis pong2.ch8 dangling.ch8
+bad "FIFO with no reader"       2 "idle.fifo: is a FIFO with no reader"   vostrelina-dis pong2.ch8 idle.fifo
 FILE_LIMIT=1 bad "write fails half way" 2 "old.txt: File too large" vostrelina-dis pong2.ch8 old.txt
 head -c 65537 /dev/zero > huge.ch8
 bad "huge input"                2 "not a CHIP-8 image"                    vostrelina-dis huge.ch8
@@ -99,6 +115,19 @@ bad "--screen is the ROM"       2 "is the same file as the input"         vostre
 bad "--trace is --keys"         2 "is the same file as the input"         vostrelina-run pong2.ch8 --keys old.txt --trace old.txt
 bad "--screen in a missing folder" 2 "missing/s.txt: No such file"        vostrelina-run pong2.ch8 --screen missing/s.txt
 bad "--trace in a missing folder"  2 "missing/t.txt: No such file"        vostrelina-run pong2.ch8 --trace missing/t.txt
+bad "--screen links to a missing folder" 2 "dangling.ch8: links to missing/x.ch8" \
+    vostrelina-run pong2.ch8 --trace t.txt --screen dangling.ch8
+bad "--trace is a FIFO with no reader" 2 "idle.fifo: is a FIFO with no reader" \
+    vostrelina-run pong2.ch8 --screen s.txt --trace idle.fifo
+bad "--screen and --trace, one file" 2 "--screen and --trace name the same file g" \
+    vostrelina-run pong2.ch8 --screen g --trace ./g
+# Either output may fail once the other is whole: the trace of 3 steps fits
+# in 1 kB and the 2080-byte screen does not; the screen fits in 3 kB and the
+# trace of 100 steps does not.
+FILE_LIMIT=1 bad "--screen fails once --trace is whole" 2 "old.txt: File too large" \
+    vostrelina-run pong2.ch8 --cycles 3 --trace t.txt --screen old.txt
+FILE_LIMIT=3 bad "--trace fails once --screen is whole" 2 "old.txt: File too large" \
+    vostrelina-run pong2.ch8 --cycles 100 --screen s.txt --trace old.txt
 FILE_LIMIT=1 bad "--screen fails half way" 2 "old.txt: File too large" vostrelina-run pong2.ch8 --cycles 10 --screen old.txt
 FILE_LIMIT=1 bad "--trace fails half way" 2 "old.txt: File too large" vostrelina-run pong2.ch8 --cycles 100 --trace old.txt
 for option in "--cycles 0" "--cycles x" "--cycles" "--fps 0" "--seed -1" "--poke 0x1000=1" "--poke 5=256" \
@@ -107,6 +136,24 @@ for option in "--cycles 0" "--cycles x" "--cycles" "--fps 0" "--seed -1" "--poke
     bad "bad value: $option" 2 "Try 'vostrelina-run --help'" vostrelina-run empty.ch8 $option
 done
 
+# web/build.sh checks its names before it builds a thing: here beside a
+# setup.sh that ends with 97, where the build would start. The page of a ROM
+# is named after the ROM's own file, and replaces only a file --out names.
+mkdir -p web-top/web web-top/scripts my.roms dist
+cp "$top/web/build.sh" "$top/web/single_file.sh" web-top/web/
+echo 'exit 97' > web-top/scripts/setup.sh
+cp pong2.ch8 my.roms/pong
+: > pong.html
+ln -s my.roms/pong pong-link.html
+web="$PWD/web-top/web"
+tools=$web bad "the ROM's own name, taken" 2 "/pong.html exists: name it with --out" build.sh --rom my.roms/pong
+tools=$web bad "--out is the ROM"        2 "--out names the ROM itself" build.sh --rom my.roms/pong --out ./my.roms/pong
+tools=$web bad "--out links to the ROM"  2 "--out names the ROM itself" build.sh --rom my.roms/pong --out pong-link.html
+# The single file fails half way: nothing is left beside it.
+for part in index.html page.css page.js vostrelina.js FreeSans.ttf; do echo "$part" > "dist/$part"; done
+head -c 4096 /dev/zero > dist/vostrelina.wasm
+FILE_LIMIT=1 tools=$web bad "single file fails half way" 1 "File too large" single_file.sh dist my.roms/pong pong.html
+
 # A FIFO nobody writes to reads as empty, as the window reads it, with a
 # warning: no input blocks (the deadline is bad's).
 expect_code 0 timeout 20 "$tools/vostrelina-asm" idle.fifo fifo.ch8; expect_err "idle.fifo: warning: the source is empty"
@@ -114,6 +161,30 @@ expect_code 0 timeout 20 "$tools/vostrelina-dis" idle.fifo; expect_err "idle.fif
 expect_code 0 timeout 20 "$tools/vostrelina-run" idle.fifo --keys idle.fifo
 expect_err "idle.fifo: warning: the ROM is empty"
 rm fifo.ch8
+
+# A device or a FIFO with a reader is written as it is, never replaced. The
+# shell holds the FIFO's reading end, so the tool finds a reader there.
+expect_code 0 "$tools/vostrelina-asm" good.asm /dev/null --symbols /dev/null
+expect_code 0 "$tools/vostrelina-dis" pong2.ch8 /dev/null
+expect_code 0 "$tools/vostrelina-run" pong2.ch8 --cycles 3 --screen /dev/null --trace /dev/null
+mkfifo read.fifo
+exec 3<> read.fifo
+expect_code 0 "$tools/vostrelina-asm" good.asm /dev/null --symbols read.fifo
+[ "$(timeout 5 head -c 11 <&3)" = "0x200 loop" ] || fail "the symbols did not come through the FIFO"
+[ -p read.fifo ] || fail "the FIFO was replaced"
+exec 3>&-
+rm read.fifo
+
+# A signal that ends a run half way removes both outputs' temporary files.
+"$tools/vostrelina-run" pong2.ch8 --cycles 1000000 --screen s.txt --trace t.txt 2> /dev/null &
+run=$!
+temporaries() { find . -name '.*.tmp' | wc -l; }
+for _ in $(seq 100); do [ "$(temporaries)" -lt 2 ] || break; sleep 0.1; done
+[ "$(temporaries)" = 2 ] || fail "the run did not start its two outputs: $(temporaries) temporary files"
+kill -TERM "$run"
+wait "$run" || true
+[ "$(temporaries)" = 0 ] || fail "a signal left temporary files: $(find . -name '.*.tmp')"
+[ ! -e s.txt ] && [ ! -e t.txt ] || fail "a run ended by a signal wrote its outputs"
 
 # '-' in and out, and a replaced file keeps its mode.
 expect_code 0 "$tools/vostrelina-asm" - - < good.asm

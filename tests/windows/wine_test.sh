@@ -374,6 +374,11 @@ tool_refuses "output is a folder" "folder: is a directory" vostrelina-dis.exe PO
 tool_refuses "--screen read-only" "keep.ch8: Permission denied" vostrelina-run.exe PONG2 --screen keep.ch8
 tool_refuses "--trace is the ROM" "is the same file as the input" vostrelina-run.exe PONG2 --trace PONG2
 tool_refuses "--screen is a folder" "folder: is a directory" vostrelina-run.exe PONG2 --screen folder
+# Two outputs naming one file, by another case and through .\: neither is written.
+tool_refuses "two outputs, one file" "OUTPUT and --symbols name the same file new.ch8" \
+    vostrelina-asm.exe good.asm new.ch8 --symbols .\\NEW.CH8
+tool_refuses "--screen and --trace, one file" "--screen and --trace name the same file old.ch8" \
+    vostrelina-run.exe PONG2 --cycles 3 --screen old.ch8 --trace .\\old.ch8
 code=0
 (cd "$tools_work" && timeout "$DEADLINE" wine vostrelina-asm.exe good.asm old.ch8) 2> "$tools_work/tool.err" || code=$?
 [ "$code" -eq 0 ] || fail "vostrelina-asm.exe could not replace old.ch8: $(head -c 300 "$tools_work/tool.err")"

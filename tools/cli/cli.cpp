@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -231,13 +234,24 @@ std::string folder_of(const std::string& path) {
     return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
 }
 
-// The file a path names: a symbolic link's target, so that writing through
-// a link replaces the file it points to and keeps the link.
-std::string resolved(const std::string& path) {
-    std::error_code error;
-    if (!fs::is_symlink(path, error)) return path;
-    const fs::path target = fs::canonical(path, error);
-    return error ? path : target.string();
+// Symbolic links followed in a chain before giving up, as the system does.
+constexpr int MAX_LINKS = 40;
+
+// The file a path names: through a symbolic link, the file the link names,
+// even one that does not exist yet, so that writing through a link replaces
+// or creates that file and keeps the link. ELOOP in error on a loop.
+std::string resolved(const std::string& path, int& error) {
+    error = 0;
+    fs::path file = path;
+    for (int links = 0; links < MAX_LINKS; ++links) {
+        std::error_code status;
+        if (!fs::is_symlink(file, status)) return file.string();
+        const fs::path next = fs::read_symlink(file, status);
+        if (status) return file.string();
+        file = next.is_absolute() ? next : file.parent_path() / next;
+    }
+    error = ELOOP;
+    return path;
 }
 
 bool writable(const std::string& path) {
@@ -248,182 +262,295 @@ bool writable(const std::string& path) {
 #endif
 }
 
-#ifndef _WIN32
-// The temporary file being written, for a signal that ends the tool half
-// way: the handler removes it (unlink may be called there), then ends the
-// tool as the signal would have, so that nothing is left behind.
-char pendingTemporary[4096];
+// Why target, which path names, cannot be written to, or "": checked before
+// any work.
+std::string output_problem(const std::string& target, const std::vector<std::string>& inputs) {
+    struct stat status;
+    if (stat(target.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return "is a directory";
+        // Read-only means kept, even for a user the system lets write it.
+        if (!writable(target) || (status.st_mode & 0222) == 0) return std::strerror(EACCES);
+        for (const std::string& input : inputs) {
+            std::error_code ignored;
+            if (input != "-" && fs::equivalent(input, target, ignored)) return "is the same file as the input " + input;
+        }
+        return "";
+    }
+    if (errno != ENOENT) return std::strerror(errno);
+    const std::string folder = folder_of(target);
+    struct stat folderStatus;
+    if (stat(folder.c_str(), &folderStatus) != 0) return std::strerror(errno);
+    if (!S_ISDIR(folderStatus.st_mode)) return std::strerror(ENOTDIR);
+    if (!writable(folder)) return std::strerror(errno);
+    return "";
+}
 
-void remove_temporary_and_end(int signal) {
-    if (pendingTemporary[0]) unlink(pendingTemporary);
+bool is_regular_or_missing(const std::string& target) {
+    struct stat status;
+    return stat(target.c_str(), &status) != 0 || S_ISREG(status.st_mode);
+}
+
+// Whether two outputs' targets are one file: the same device and inode when
+// it exists, the same absolute path when it does not, so that "g" and "./g"
+// are one. A device or a FIFO takes both outputs' bytes and loses none.
+bool same_file(const std::string& first, const std::string& second) {
+    if (!is_regular_or_missing(first) || !is_regular_or_missing(second)) return false;
+    std::error_code error;
+    if (fs::equivalent(first, second, error)) return true;
+    if (fs::exists(first, error) || fs::exists(second, error)) return false;
+    std::string a = fs::weakly_canonical(fs::absolute(first, error), error).string();
+    std::string b = fs::weakly_canonical(fs::absolute(second, error), error).string();
+#ifdef _WIN32
+    // Windows' names are one file whatever their letters' case.
+    for (std::string* name : {&a, &b})
+        for (char& c : *name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+#endif
+    return a == b;
+}
+
+// --- The temporaries a signal must remove ---
+//
+// A signal that ends the tool half way runs the handler, which removes every
+// temporary file being written (unlink may be called there) and ends the
+// tool as the signal would have. A slot's path is written while its flag is
+// clear, and published by setting the flag only after it: the handler reads
+// a path only behind a set flag, so it never sees one half written.
+
+constexpr size_t MAX_TEMPORARIES = 8;  // a command has two outputs at most
+constexpr size_t MAX_TEMPORARY_PATH = 4096;
+
+struct TemporarySlot {
+    volatile sig_atomic_t used = 0;
+    char path[MAX_TEMPORARY_PATH] = {};
+};
+TemporarySlot temporaries[MAX_TEMPORARIES];
+
+#ifndef _WIN32
+const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
+
+void remove_temporaries_and_end(int signal) {
+    for (TemporarySlot& slot : temporaries) {
+        if (slot.used) unlink(slot.path);
+    }
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigaction(signal, &action, nullptr);
     raise(signal);
 }
 
-void track_temporary(const std::string& path) {
+void install_handler() {
     static bool installed = false;
-    if (!installed) {
-        installed = true;
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) {
-            struct sigaction action = {}, previous = {};
-            sigaction(signal, nullptr, &previous);
-            if (previous.sa_handler == SIG_IGN) continue;  // nohup's, the caller's choice
-            action.sa_handler = remove_temporary_and_end;
-            sigaction(signal, &action, nullptr);
-        }
+    if (installed) return;
+    installed = true;
+    for (int signal : ENDING_SIGNALS) {
+        struct sigaction action = {}, previous = {};
+        sigaction(signal, nullptr, &previous);
+        if (previous.sa_handler == SIG_IGN) continue;  // nohup's, the caller's choice
+        action.sa_handler = remove_temporaries_and_end;
+        sigaction(signal, &action, nullptr);
     }
-    pendingTemporary[0] = '\0';
-    if (path.empty() || path.size() >= sizeof pendingTemporary) return;
-    std::memcpy(pendingTemporary + 1, path.c_str() + 1, path.size());
-    pendingTemporary[0] = path[0];
+}
+
+// The ending signals held back while the outputs are renamed, so that a
+// signal finds them all renamed or none; the old mask goes in previous.
+void hold_signals(bool hold, sigset_t& previous) {
+    if (!hold) {
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        return;
+    }
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : ENDING_SIGNALS) sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &previous);
 }
 #else
-void track_temporary(const std::string&) {}
+void install_handler() {}
 #endif
 
-}  // namespace
-
-bool check_output(const std::string& path, const std::vector<std::string>& inputs, std::string& error) {
-    error.clear();
-    if (path == "-") return true;
-    const std::string target = resolved(path);
-    struct stat status;
-    if (stat(target.c_str(), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) {
-            error = "is a directory";
-            return false;
-        }
-        // Read-only means kept, even for a user the system lets write it.
-        if (!writable(target) || (status.st_mode & 0222) == 0) {
-            error = std::strerror(EACCES);
-            return false;
-        }
-        for (const std::string& input : inputs) {
-            std::error_code ignored;
-            if (input != "-" && fs::equivalent(input, target, ignored)) {
-                error = "is the same file as the input " + input;
-                return false;
-            }
-        }
-        if (!S_ISREG(status.st_mode)) return true;  // a device or a FIFO is written as it is
-    } else if (errno != ENOENT) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const std::string folder = folder_of(target);
-    struct stat folderStatus;
-    if (stat(folder.c_str(), &folderStatus) != 0) error = std::strerror(errno);
-    else if (!S_ISDIR(folderStatus.st_mode)) error = std::strerror(ENOTDIR);
-    else if (!writable(folder)) error = std::strerror(errno);
-    return error.empty();
-}
-
-OutputFile::~OutputFile() { abandon(); }
-
-void OutputFile::abandon() {
-    if (file_ && file_ != stdout) std::fclose(file_);
-    file_ = nullptr;
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
-    temporary_.clear();
-    track_temporary("");
-}
-
-bool OutputFile::open(const std::string& path, std::string& error) {
-    abandon();
-    if (path == "-") {
-#ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);
-#endif
-        file_ = stdout;
+// Publishes path for the handler; false if there is no slot for it.
+bool track_temporary(const std::string& path) {
+    install_handler();
+    if (path.size() >= MAX_TEMPORARY_PATH) return false;
+    for (TemporarySlot& slot : temporaries) {
+        if (slot.used) continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst);  // the path before the flag
+        slot.used = 1;
         return true;
     }
-    path_ = resolved(path);
-    struct stat status;
-    if (stat(path_.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
-        // A device or a FIFO (/dev/null, a pipe) has no bytes to lose.
-        file_ = std::fopen(path_.c_str(), "wb");
-        if (!file_) error = std::strerror(errno);
-        return file_ != nullptr;
+    return false;
+}
+
+void untrack_temporary(const std::string& path) {
+    for (TemporarySlot& slot : temporaries) {
+        if (slot.used && path == slot.path) slot.used = 0;
     }
-    // Beside the target, hidden, named after it and this process.
-    const size_t separator = last_separator(path_);
-    const std::string folder = separator == std::string::npos ? "" : path_.substr(0, separator + 1);
-    const std::string name = path_.substr(folder.size());
+}
+
+// A new file beside target, hidden, named after it and this process, opened
+// for writing; its path in temporary. Null with the reason in error.
+std::FILE* open_temporary(const std::string& target, std::string& temporary, std::string& error) {
+    const size_t separator = last_separator(target);
+    const std::string folder = separator == std::string::npos ? "" : target.substr(0, separator + 1);
+    const std::string name = target.substr(folder.size());
     static unsigned counter = 0;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary_ = folder + "." + name + "." + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        temporary = folder + "." + name + "." + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        if (!track_temporary(temporary)) {
+            error = "too many outputs at once";
+            return nullptr;
+        }
         // 0666 less the umask: a new file gets the mode any new file gets.
-        fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+        if (fd < 0) untrack_temporary(temporary);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
         error = std::strerror(errno);
-        temporary_.clear();
-        return false;
+        return nullptr;
     }
-    track_temporary(temporary_);
-    file_ = fdopen(fd, "wb");
-    if (!file_) {
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
         error = std::strerror(errno);
         ::close(fd);
-        abandon();
-        return false;
+        std::remove(temporary.c_str());
+        untrack_temporary(temporary);
     }
-    return true;
+    return file;
 }
 
-bool OutputFile::commit(std::string& error) {
-    if (file_ == stdout) {
-        file_ = nullptr;
-        if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-        error = std::strerror(errno);
-        return false;
-    }
-    if (temporary_.empty()) {  // a device or a FIFO, written directly
-        const bool failed = std::ferror(file_) != 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!failed && closed) return true;
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool failed = std::ferror(file_) != 0;
-    int saved = errno;
-    const bool closed = std::fclose(file_) == 0;
-    if (!closed) saved = errno;
-    file_ = nullptr;
-    if (failed || !closed) {
-        error = std::strerror(saved);
-        abandon();
-        return false;
-    }
-    struct stat status;
-    if (stat(path_.c_str(), &status) == 0) chmod(temporary_.c_str(), status.st_mode & 07777);
+// A device or a FIFO, opened as it is. A FIFO is opened without waiting for
+// a reader: with none, it is refused rather than waited for.
+std::FILE* open_directly(const std::string& target, std::string& error) {
 #ifdef _WIN32
-    const bool renamed = MoveFileExA(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    std::FILE* file = std::fopen(target.c_str(), "wb");
+    if (!file) error = std::strerror(errno);
+    return file;
+#else
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd < 0) {
+        error = errno == ENXIO ? "is a FIFO with no reader" : std::strerror(errno);
+        return nullptr;
+    }
+    // Once open, a slow reader is waited for, as any writer waits.
+    const int flags = fcntl(fd, F_GETFL);
+    std::FILE* file = flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0 ? nullptr : fdopen(fd, "wb");
+    if (!file) {
+        error = std::strerror(errno);
+        ::close(fd);
+    }
+    return file;
+#endif
+}
+
+// Renames temporary over target, which keeps its permission bits.
+bool replace(const std::string& temporary, const std::string& target, std::string& error) {
+    struct stat status;
+    if (stat(target.c_str(), &status) == 0) chmod(temporary.c_str(), status.st_mode & 07777);
+#ifdef _WIN32
+    const bool renamed = MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
     if (!renamed) errno = EACCES;
 #else
-    const bool renamed = std::rename(temporary_.c_str(), path_.c_str()) == 0;
+    const bool renamed = std::rename(temporary.c_str(), target.c_str()) == 0;
 #endif
-    if (!renamed) {
-        error = std::strerror(errno);
-        abandon();
-        return false;
-    }
-    temporary_.clear();
-    track_temporary("");
-    return true;
+    if (!renamed) error = std::strerror(errno);
+    return renamed;
 }
 
-bool write_output(const std::string& path, const std::string& text, std::string& error) {
-    OutputFile output;
-    if (!output.open(path, error)) return false;
-    if (std::fwrite(text.data(), 1, text.size(), output.file()) != text.size()) {
-        error = std::strerror(errno);
-        return false;
+}  // namespace
+
+Outputs::~Outputs() { abandon(); }
+
+void Outputs::abandon() {
+    for (Output& output : outputs_) {
+        if (output.file && output.file != stdout) std::fclose(output.file);
+        if (!output.temporary.empty()) {
+            std::remove(output.temporary.c_str());
+            untrack_temporary(output.temporary);
+        }
     }
-    return output.commit(error);
+    outputs_.clear();
 }
+
+std::FILE* Outputs::add(const std::string& option, const std::string& path, const std::vector<std::string>& inputs) {
+    Output output;
+    output.option = option;
+    output.path = path;
+    if (path == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        output.file = stdout;
+        outputs_.push_back(output);
+        return stdout;
+    }
+    int loop = 0;
+    output.target = resolved(path, loop);
+    std::string problem = loop ? std::strerror(loop) : output_problem(output.target, inputs);
+    if (!problem.empty() && output.target != path) problem = "links to " + output.target + ": " + problem;
+    if (!problem.empty()) {
+        file_error(path, problem);
+        return nullptr;
+    }
+    for (const Output& earlier : outputs_) {
+        if (earlier.file != stdout && same_file(earlier.target, output.target)) {
+            usage_error(earlier.option + " and " + option + " name the same file " + earlier.path);
+            return nullptr;
+        }
+    }
+    output.file = is_regular_or_missing(output.target) ? open_temporary(output.target, output.temporary, problem)
+                                                       : open_directly(output.target, problem);
+    if (!output.file) {
+        file_error(path, problem);
+        return nullptr;
+    }
+    outputs_.push_back(output);
+    return output.file;
+}
+
+int Outputs::commit() {
+    // A write that failed says why in errno, which the closing would change.
+    for (const Output& output : outputs_) {
+        if (std::ferror(output.file)) {
+            const std::string reason = std::strerror(errno);
+            const std::string path = output.path;
+            abandon();
+            return file_error(path, reason);
+        }
+    }
+    for (Output& output : outputs_) {
+        const bool closed = output.file == stdout ? std::fflush(stdout) == 0 && !std::ferror(stdout)
+                                                  : std::fclose(output.file) == 0;
+        output.file = nullptr;
+        if (!closed) {
+            const std::string reason = std::strerror(errno);
+            const std::string path = output.path;
+            abandon();
+            return file_error(path, reason);
+        }
+    }
+    // Every output is whole: now the renames, which fail only if the folder
+    // changes under the command.
+#ifndef _WIN32
+    sigset_t previous;
+    hold_signals(true, previous);
+#endif
+    std::string reason, failed;
+    for (Output& output : outputs_) {
+        if (output.temporary.empty() || !reason.empty()) continue;
+        if (replace(output.temporary, output.target, reason)) {
+            untrack_temporary(output.temporary);
+            output.temporary.clear();
+        } else {
+            failed = output.path;
+        }
+    }
+    abandon();
+#ifndef _WIN32
+    hold_signals(false, previous);
+#endif
+    return reason.empty() ? EXIT_DONE : file_error(failed, reason);
+}
+
+void put(std::FILE* file, const std::string& bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file); }

@@ -78,37 +78,53 @@ int read_rom(const std::string& path, std::vector<uint8_t>& image);
 
 // --- Outputs ---
 //
-// An output is written to a new file in the target's folder, which is
-// renamed over the target only once it is whole and closed: on any failure
-// the target stays as it was (a directory, a read-only file, an existing
-// file's bytes) and only that new file is removed. A replaced file keeps its
-// permission bits. "-" is standard output, written directly.
+// The outputs of one command are one transaction. Each is checked and opened
+// before any work; a file is written to a new file beside its target, and
+// the new files are renamed over their targets only once every one of them
+// is whole and closed. On any failure every target stays as it was (a
+// directory, a read-only file, an existing file's bytes) and only the new
+// files are removed, also when a signal ends the command half way. A
+// replaced file keeps its permission bits; a symbolic link is written
+// through, to the file it names, and kept.
+//
+// An output that exists and is not a regular file (/dev/null, a FIFO) has no
+// bytes to lose and is written as it is: a FIFO with no reader is refused
+// rather than waited for. "-" is standard output, written directly.
 
-// Whether the output could be written, checked before any work: its folder
-// exists and can be written in, it is not a directory nor a read-only file,
-// and it is not the same file (device and inode) as any of inputs. False
-// with the reason.
-bool check_output(const std::string& path, const std::vector<std::string>& inputs, std::string& error);
-
-// An output being written: open, write to file(), then commit. Destroyed
-// without a commit, it removes what it wrote and leaves the target alone.
-class OutputFile {
+// The outputs of a command, added one by one and committed together.
+// Destroyed without a commit, it removes what it wrote and leaves every
+// target alone.
+class Outputs {
 public:
-    OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
+    Outputs() = default;
+    Outputs(const Outputs&) = delete;
+    Outputs& operator=(const Outputs&) = delete;
+    ~Outputs();
 
-    bool open(const std::string& path, std::string& error);
-    std::FILE* file() const { return file_; }
-    // Flushes, closes and renames over the target; false with the reason.
-    bool commit(std::string& error);
+    // Checks the output path, which the option named option gives ("OUTPUT",
+    // "--screen"), and opens it: its folder exists and can be written in, it
+    // is not a directory nor a read-only file, not the same file (device and
+    // inode, or the same path when it does not exist yet) as any of inputs
+    // nor as an output added before. The file to write to, or null once the
+    // reason is reported (the caller ends with EXIT_USAGE).
+    std::FILE* add(const std::string& option, const std::string& path, const std::vector<std::string>& inputs);
+
+    // Closes every output and, once all are whole, renames each over its
+    // target. EXIT_DONE, or EXIT_USAGE once the output that failed is
+    // reported: then no target has changed (only a folder changed under the
+    // command can fail a rename after another has been done).
+    int commit();
 
 private:
+    struct Output {
+        std::string option, path;  // as given
+        std::string target;        // the file path names, through a symbolic link
+        std::string temporary;     // the new file beside target; empty when written directly
+        std::FILE* file = nullptr;
+    };
     void abandon();
-    std::string path_, temporary_;
-    std::FILE* file_ = nullptr;
+    std::vector<Output> outputs_;
 };
 
-// The whole of text as the output path; false with the reason.
-bool write_output(const std::string& path, const std::string& text, std::string& error);
+// bytes written whole to file; a failure shows at commit.
+void put(std::FILE* file, const std::string& bytes);
