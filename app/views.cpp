@@ -3,6 +3,7 @@
 
 #include "frontend.h"
 #include "views.h"
+#include "instruction.h"
 #include "machine.h"
 #include "text.h"
 
@@ -48,9 +49,8 @@ void render_debug() {
 
     // The instruction that the next frame will run, fetched the way the
     // executor fetches it, modulo 4096.
-    const uint8_t hi = memory_at(machine, m.pc);
-    const uint8_t lo = memory_at(machine, m.pc + 1);
-    panel_line(110, 130, "Opcode lu : %X%X-%X%X", hi >> 4, hi & 0xF, lo >> 4, lo & 0xF);
+    const uint16_t word = word_at(machine, m.pc);
+    panel_line(110, 130, "Opcode lu : %X%X-%X%X", op(word), X(word), Y(word), N(word));
 
     draw_frame_rect(screen, 259, 5, 55, 150, WHITE);
     panel_line(265, 5, "PC : %X", m.pc);

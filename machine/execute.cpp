@@ -1,13 +1,5 @@
-// The instruction executor.
-//
-// Every instruction is two bytes, big-endian, at pc:
-//
-//        hi              lo
-//   +----+----+     +----+----+
-//   | op |  X |     |  Y |  N |
-//   +----+----+     +----+----+
-//          |<---- NN ----->|     (NN is lo)
-//   |    |<------ NNN ------->|  (NNN is X * 256 + lo)
+// The instruction executor. The format, its fields and which words are
+// decoded are in instruction.h.
 //
 // Bounds, all in one place:
 // - memory: every access wraps modulo 4096 (memory_at), pc and I keep their
@@ -15,32 +7,21 @@
 // - stack: a call with 16 addresses stacked, or a return with none, is
 //   treated as undecoded and stalls;
 // - keys: a key number above 15 is never held;
-// - undecoded: 0NNN but 00E0/00EE, 5XYN and 9XYN with N not 0, 8XY8-8XYD,
-//   8XYF, EX other than 9E/A1, FX other than the nine below. These change
-//   nothing, pc included.
+// - undecoded (is_decoded): these change nothing, pc included.
 #include "execute.h"
 
 #include <cstdlib>
 
+#include "instruction.h"
 #include "keypad.h"
 #include "machine.h"
 
 namespace {
 
-struct Instruction {
-    uint8_t hi;
-    uint8_t lo;
-};
-
-int op(Instruction in) { return in.hi >> 4; }
-int X(Instruction in) { return in.hi & 0x0F; }
-int Y(Instruction in) { return in.lo >> 4; }
-int N(Instruction in) { return in.lo & 0x0F; }
-uint8_t NN(Instruction in) { return in.lo; }
-int NNN(Instruction in) { return X(in) << 8 | in.lo; }
-
 // What an instruction does to pc. STALL leaves pc, and everything else, as it
-// was; the others are the new pc before it is narrowed to 16 bits.
+// was; the others are the new pc before it is narrowed to 16 bits. An
+// undecoded word stalls before it is dispatched (is_decoded), so the
+// dispatch's defaults are not reached; they stall all the same.
 constexpr int STALL = -1;
 
 int next(const MachineState& m) { return m.pc + 2; }
@@ -49,7 +30,7 @@ int skip_if(const MachineState& m, bool condition) { return m.pc + (condition ? 
 // 8XYN. Result and flag are both computed from the operands as they were,
 // then the result goes to VX and the flag to VF, in that order: with X = F
 // the flag is what remains, and with Y = F the operand is the old VF.
-int execute_arithmetic(MachineState& m, Instruction in) {
+int execute_arithmetic(MachineState& m, uint16_t in) {
     uint8_t& vx = m.V[X(in)];
     const uint8_t a = vx;
     const uint8_t b = m.V[Y(in)];
@@ -65,7 +46,7 @@ int execute_arithmetic(MachineState& m, Instruction in) {
     case 0x6: result = a >> 1; flag = a & 1; break;            // 8XY6  VX >>= 1, VF = bit out (VY unused)
     case 0x7: result = b - a; flag = b >= a; break;            // 8XY7  VX = VY - VX, VF = no borrow
     case 0xE: result = a << 1; flag = a >> 7; break;           // 8XYE  VX <<= 1, VF = bit out (VY unused)
-    default: return STALL;                                     // 8XY8-8XYD, 8XYF
+    default: return STALL;                                     // 8XY8-8XYD, 8XYF: undecoded
     }
     vx = static_cast<uint8_t>(result);
     m.V[0xF] = static_cast<uint8_t>(flag);
@@ -76,7 +57,7 @@ int execute_arithmetic(MachineState& m, Instruction in) {
 // the display at (VX, VY). VX and VY are read once, before VF is cleared, so
 // a sprite drawn through VF lands where VF said. Pixels past the right or
 // bottom edge are clipped, not wrapped; VF = 1 if a lit cell was turned off.
-int execute_draw(MachineState& m, Instruction in) {
+int execute_draw(MachineState& m, uint16_t in) {
     const int x0 = m.V[X(in)];
     const int y0 = m.V[Y(in)];
     const int rows = N(in) == 0 ? 16 : N(in);
@@ -96,7 +77,7 @@ int execute_draw(MachineState& m, Instruction in) {
     return next(m);
 }
 
-int execute_keys(MachineState& m, Instruction in) {
+int execute_keys(MachineState& m, uint16_t in) {
     const bool held = key_is_down(m.V[X(in)]);
     switch (NN(in)) {
     case 0x9E: return skip_if(m, held);    // EX9E  skip if key VX held
@@ -105,7 +86,7 @@ int execute_keys(MachineState& m, Instruction in) {
     }
 }
 
-int execute_misc(MachineState& m, Instruction in) {
+int execute_misc(MachineState& m, uint16_t in) {
     const int x = X(in);
     uint8_t& vx = m.V[x];
     switch (NN(in)) {
@@ -141,12 +122,13 @@ int execute_misc(MachineState& m, Instruction in) {
     return next(m);
 }
 
-int execute(MachineState& m, Instruction in) {
-    if (in.hi == 0x00 && in.lo == 0xE0) {                               // 00E0  clear display
+int execute(MachineState& m, uint16_t in) {
+    if (!is_decoded(in)) return STALL;
+    if (is_clear(in)) {                                                 // 00E0  clear display
         for (uint8_t& cell : m.display) cell = 0;
         return next(m);
     }
-    if (in.hi == 0x00 && in.lo == 0xEE) {                               // 00EE  return
+    if (is_return(in)) {                                                // 00EE  return
         if (m.sp <= 0) return STALL;
         m.sp--;
         return m.stack[m.sp];
@@ -154,7 +136,7 @@ int execute(MachineState& m, Instruction in) {
     uint8_t& vx = m.V[X(in)];
     const uint8_t vy = m.V[Y(in)];
     switch (op(in)) {
-    case 0x0: return STALL;                                             // 0NNN  machine code: not run
+    case 0x0: return STALL;                                             // 0NNN  machine code: undecoded
     case 0x1: return NNN(in);                                           // 1NNN  jump
     case 0x2:                                                           // 2NNN  call
         if (m.sp >= STACK_DEPTH) return STALL;
@@ -163,11 +145,11 @@ int execute(MachineState& m, Instruction in) {
         return NNN(in);
     case 0x3: return skip_if(m, vx == NN(in));                          // 3XNN  skip if VX == NN
     case 0x4: return skip_if(m, vx != NN(in));                          // 4XNN  skip if VX != NN
-    case 0x5: return N(in) ? STALL : skip_if(m, vx == vy);              // 5XY0  skip if VX == VY
+    case 0x5: return skip_if(m, vx == vy);                              // 5XY0  skip if VX == VY
     case 0x6: vx = NN(in); return next(m);                              // 6XNN  VX = NN
     case 0x7: vx = static_cast<uint8_t>(vx + NN(in)); return next(m);   // 7XNN  VX += NN, VF untouched
     case 0x8: return execute_arithmetic(m, in);                         // 8XYN
-    case 0x9: return N(in) ? STALL : skip_if(m, vx != vy);              // 9XY0  skip if VX != VY
+    case 0x9: return skip_if(m, vx != vy);                              // 9XY0  skip if VX != VY
     case 0xA: m.I = static_cast<uint16_t>(NNN(in)); return next(m);     // ANNN  I = NNN
     case 0xB: return NNN(in) + m.V[0];                                  // BNNN  jump to NNN + V0
     case 0xC: vx = static_cast<uint8_t>(std::rand() & NN(in)); return next(m); // CXNN  VX = rand & NN
@@ -181,7 +163,6 @@ int execute(MachineState& m, Instruction in) {
 
 void execute_instruction() {
     MachineState& m = machine;
-    const Instruction in = {memory_at(m, m.pc), memory_at(m, m.pc + 1)};
-    const int pc = execute(m, in);
+    const int pc = execute(m, word_at(m, m.pc));
     if (pc != STALL) m.pc = static_cast<uint16_t>(pc);
 }

@@ -17,6 +17,7 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "instruction.h"
 #include "instructions.h"
 #include "machine.h"
 #include "version.h"
@@ -49,7 +50,7 @@ struct Program {
     bool is_code(int address) const { return loaded(address) && code[at(address)]; }
     LabelKind label_of(int address) const { return loaded(address) ? label[at(address)] : LABEL_NONE; }
     uint16_t word(int address) const {
-        return static_cast<uint16_t>(image[at(address)] << 8 | image[at(address) + 1]);
+        return instruction_word(image[at(address)], image[at(address) + 1]);
     }
     void mark(int address, LabelKind kind) {
         if (loaded(address)) label[at(address)] = std::max(label[at(address)], kind);
@@ -65,11 +66,11 @@ void follow(Program& p) {
         p.code[p.at(a)] = true;
         if (a + 1 >= p.end) continue;  // cut by the end of the image
         const uint16_t w = p.word(a);
-        if (!decode(w)) continue;      // the machine stalls here
-        const int nnn = w & 0xFFF, next = a + 2;
-        switch (w >> 12) {
+        if (!is_decoded(w)) continue;  // the machine stalls here
+        const int nnn = NNN(w), next = a + 2;
+        switch (op(w)) {
         case 0x0:
-            if (w == 0x00E0) pending.push_back(next);  // 00EE ends the path
+            if (is_clear(w)) pending.push_back(next);  // 00EE ends the path
             break;
         case 0x1: p.mark(nnn, LABEL_CODE); pending.push_back(nnn); break;
         case 0x2: p.mark(nnn, LABEL_CALL); pending.insert(pending.end(), {next, nnn}); break;
@@ -133,9 +134,9 @@ std::string with_comment(std::string text, const std::string& comment) {
 // What a reader should know about the instruction at a, after its address
 // and opcode.
 std::string note(int a, uint16_t w) {
-    if (!decode(w)) return "  not decoded: the machine stalls here";
-    if (w >> 12 == 0x1 && (w & 0xFFF) == a) return "  jumps to itself: the program parks here";
-    if (w >> 12 == 0xB) return "  jumps to " + address_text(w & 0xFFF) + " + V0, computed: not followed";
+    if (!is_decoded(w)) return "  not decoded: the machine stalls here";
+    if (is_jump(w) && NNN(w) == a) return "  jumps to itself: the program parks here";
+    if (is_computed_jump(w)) return "  jumps to " + address_text(NNN(w)) + " + V0, computed: not followed";
     return "";
 }
 

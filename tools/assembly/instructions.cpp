@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "instruction.h"
 
 // Every instruction form, in opcode order. The decoder takes the first row
 // whose fixed bits match: a shift with Y = 0 is written in its short form,
@@ -50,14 +51,16 @@ const Form FORMS[FORM_COUNT] = {
 uint16_t fixed_bits(Fields fields) {
     switch (fields) {
     case Fields::NONE: return 0xFFFF;
-    case Fields::X: return 0xF0FF;
-    case Fields::X_Y: return 0xF00F;
+    case Fields::X: return static_cast<uint16_t>(~X_BITS);
+    case Fields::X_Y: return static_cast<uint16_t>(~(X_BITS | Y_BITS));
     case Fields::NNN: case Fields::V0_NNN: case Fields::X_NN: case Fields::X_Y_N: break;
     }
-    return 0xF000;
+    return OP_BITS;
 }
 
 const Form* decode(uint16_t word) {
+    // The machine's decision first: the table only names what it decodes.
+    if (!is_decoded(word)) return nullptr;
     for (const Form& form : FORMS) {
         if ((word & fixed_bits(form.fields)) == form.opcode) return &form;
     }
@@ -74,17 +77,17 @@ std::string address_text(int address) { return "0x" + hex(unsigned(address), 3);
 
 std::string instruction_text(uint16_t word, const AddressNamer& namer) {
     const Form* form = decode(word);
-    if (!form) return "db 0x" + hex(word >> 8u, 2) + ", 0x" + hex(word & 0xFFu, 2);
-    const int x = word >> 8 & 0xF, y = word >> 4 & 0xF;
+    if (!form) return "db 0x" + hex(word >> 8u, 2) + ", 0x" + hex(NN(word), 2);
+    const int x = X(word), y = Y(word);
     std::string value;
     switch (form->fields) {
     case Fields::NNN: case Fields::V0_NNN: {
-        const int address = word & 0xFFF;
+        const int address = NNN(word);
         value = namer ? namer(address) : address_text(address);
         break;
     }
-    case Fields::X_NN: value = "0x" + hex(word & 0xFFu, 2); break;
-    case Fields::X_Y_N: value = std::to_string(word & 0xF); break;
+    case Fields::X_NN: value = "0x" + hex(NN(word), 2); break;
+    case Fields::X_Y_N: value = std::to_string(N(word)); break;
     case Fields::NONE: case Fields::X: case Fields::X_Y: break;
     }
     std::string text = form->mnemonic;

@@ -36,7 +36,8 @@ extern const Form FORMS[FORM_COUNT];
 // The bits of a word that its form fixes.
 uint16_t fixed_bits(Fields fields);
 
-// The form the machine decodes the word as, or nullptr where it stalls.
+// The form the machine decodes the word as, or nullptr where it stalls
+// (is_decoded, instruction.h).
 const Form* decode(uint16_t word);
 
 // How an address operand is written: the disassembler gives labels, the

@@ -2,23 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <sstream>
 
 #include "cli.h"
+#include "instruction.h"
 #include "instructions.h"
-
-namespace {
-
-std::string hex(int value, const char* format) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-}  // namespace
 
 uint8_t breakAt[1 << 16];
 
@@ -38,10 +28,6 @@ extern "C" int __wrap_rand() {
 }
 
 namespace {
-
-uint16_t word_at(int address) {
-    return static_cast<uint16_t>(memory_at(machine, address) << 8 | memory_at(machine, address + 1));
-}
 
 void set_next_event(Session& s) {
     const uint64_t poke = s.nextPoke < s.pokes.size() ? s.pokes[s.nextPoke].step : UINT64_MAX;
@@ -95,19 +81,16 @@ Stop why_stop(Session& s, const RunnerState& runner, StepEnd end, bool stopWhenS
     for (Watch& w : s.watches) {
         const uint16_t now = w.wide ? *w.wide : *w.byte;
         if (now == w.last) continue;
-        const char* format = w.wide ? "0x%04X" : "0x%02X";
-        stop.watch = w.name + " " + hex(w.last, format) + " -> " + hex(now, format);
+        const int digits = w.wide ? 4 : 2;
+        stop.watch = w.name + " 0x" + hex(w.last, digits) + " -> 0x" + hex(now, digits);
         stop.kind = StopKind::WATCH;
         return stop;
     }
     if (returned) {
         stop.kind = StopKind::RETURNED;
     } else if (stopWhenStill && end != StepEnd::RAN) {
-        const StopReason reason = end == StepEnd::PARKED    ? StopReason::PARKED
-                                  : end == StepEnd::WAITING ? StopReason::WAITING
-                                                            : StopReason::STALLED;
         stop.kind = StopKind::STILL;
-        stop.still = stop_result(reason, runner.step);
+        stop.still = stop_result(stop_reason(end), runner.step);
     }
     return stop;
 }
@@ -245,13 +228,14 @@ std::string instruction_at(const Session& s, int address) {
         const std::string name = symbol_at(s, target);
         return name.empty() ? address_text(target) : name;
     };
-    return instruction_text(word_at(address), namer);
+    return instruction_text(word_at(machine, address), namer);
 }
 
 }  // namespace
 
 std::string listing_line(const Session& session, int address, const std::string& gap) {
-    return hex(address & 0xFFFF, "%03X") + gap + hex(word_at(address), "%04X") + "  " + instruction_at(session, address);
+    return hex(unsigned(address & 0xFFFF), 3) + gap + hex(word_at(machine, address), 4) + "  " +
+           instruction_at(session, address);
 }
 
 // --- Commands ---
@@ -267,7 +251,7 @@ std::string lower(std::string text) {
 std::string position(const Session& s) {
     std::string name = symbol_at(s, machine.pc);
     if (!name.empty()) name = " " + name;
-    return "step " + std::to_string(s.runner.step) + ", pc " + hex(machine.pc, "0x%03X") + name + ": " +
+    return "step " + std::to_string(s.runner.step) + ", pc " + address_text(machine.pc) + name + ": " +
            instruction_at(s, machine.pc) + "\n";
 }
 
@@ -343,8 +327,7 @@ Answer moved(Session& s, const Stop& stop) {
 }
 
 Answer step_over(Session& s) {
-    const uint16_t word = word_at(machine.pc);
-    if (word >> 12 != 0x2 || machine.sp >= STACK_DEPTH) return moved(s, run_checked<false>(s, 1, false, 0));
+    if (!is_call(word_at(machine, machine.pc)) || machine.sp >= STACK_DEPTH) return moved(s, run_checked<false>(s, 1, false, 0));
     return moved(s, run_checked<true>(s, DEFAULT_STEP_LIMIT, true, machine.sp));
 }
 
@@ -360,11 +343,11 @@ Answer continue_run(Session& s, uint64_t limit) {
 Answer print(const Session& s, const std::string& text) {
     const std::string name = lower(text);
     const auto byte = [](const std::string& what, int value) {
-        return what + " = " + hex(value, "0x%02X") + " (" + std::to_string(value) + ")\n";
+        return what + " = 0x" + hex(unsigned(value), 2) + " (" + std::to_string(value) + ")\n";
     };
     const auto address = [&s](const std::string& what, int value) {
         const std::string label = symbol_at(s, value);
-        return what + " = " + hex(value, "0x%03X") + (label.empty() ? "" : " " + label) + "\n";
+        return what + " = " + address_text(value) + (label.empty() ? "" : " " + label) + "\n";
     };
     if (name.size() == 2 && name[0] == 'v' && std::isxdigit(static_cast<unsigned char>(name[1])))
         return {byte("V" + std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name[1])))),
@@ -374,7 +357,7 @@ Answer print(const Session& s, const std::string& text) {
     if (name == "sp") return {"SP = " + std::to_string(machine.sp) + "\n"};
     if (name == "dt") return {byte("DT", machine.delayTimer)};
     if (name == "st") return {byte("ST", machine.soundTimer)};
-    if (name == "[i]") return {byte("[I] = [" + address_text(machine.I & 0xFFF) + "]", memory_at(machine, machine.I))};
+    if (name == "[i]") return {byte("[I] = [" + address_text(machine.I & (MEMORY_SIZE - 1)) + "]", memory_at(machine, machine.I))};
     if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
         int at = 0;
         std::string error;
@@ -535,7 +518,7 @@ Answer run_command(Session& s, const std::string& line) {
         // and in every snapshot, the new one comes first.
         s.runner.busyStep = std::min(s.runner.busyStep, down);
         for (Snapshot& snapshot : s.snapshots) snapshot.runner.busyStep = std::min(snapshot.runner.busyStep, down);
-        return {"key " + hex(key, "%X") + " down at step " + std::to_string(down) + ", up at step " +
+        return {"key " + hex(unsigned(key), 1) + " down at step " + std::to_string(down) + ", up at step " +
                 std::to_string(down + count) + "\n"};
     }
     // poke
@@ -556,5 +539,5 @@ Answer run_command(Session& s, const std::string& line) {
         warning = "warning: " + address_text(at) + " " + BETWEEN + ": " + address_text(at - 1) + " now reads " +
                   instruction_at(s, at - 1) + "\n";
     }
-    return {"[" + address_text(at) + "] = " + hex(poke.byte, "0x%02X") + "\n" + warning};
+    return {"[" + address_text(at) + "] = 0x" + hex(poke.byte, 2) + "\n" + warning};
 }

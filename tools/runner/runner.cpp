@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "cli.h"
+#include "instruction.h"
 #include "instructions.h"
 #include "keypad.h"
 #include "machine.h"
@@ -104,17 +105,6 @@ int load_key_script(const std::string& argument, std::vector<KeyEvent>& events) 
 
 // --- The run ---
 
-namespace {
-
-uint16_t word_at(uint16_t pc) {
-    return static_cast<uint16_t>(memory_at(machine, pc) << 8 | memory_at(machine, pc + 1));
-}
-
-bool is_jump(uint16_t word) { return word >> 12 == 0x1 || word >> 12 == 0xB; }
-bool is_key_wait(uint16_t word) { return (word & 0xF0FF) == 0xF00A; }
-
-}  // namespace
-
 RunnerState start_run(const RunSettings& settings) {
     RunnerState state;
     state.clock.fps = settings.fps;
@@ -145,14 +135,15 @@ RunnerState run_busy_step(RunnerState state, const RunSettings& settings) {
 }
 
 StepEnd classify_stop(bool eventsLeft) {
-    const uint16_t word = word_at(machine.pc);
-    if (is_jump(word)) return StepEnd::PARKED;
+    const uint16_t word = word_at(machine, machine.pc);
+    // pc stayed: a jump went to itself (BNNN with NNN + V0 = pc too).
+    if (is_jump(word) || is_computed_jump(word)) return StepEnd::PARKED;
     if (!is_key_wait(word)) return StepEnd::STALLED;
     return eventsLeft ? StepEnd::RAN : StepEnd::WAITING;
 }
 
 RunResult stop_result(StopReason reason, uint64_t steps) {
-    return {reason, steps, machine.pc, word_at(machine.pc)};
+    return {reason, steps, machine.pc, word_at(machine, machine.pc)};
 }
 
 namespace {
@@ -171,9 +162,9 @@ std::string describe_stop(const RunResult& r, const RunSettings& settings) {
     case StopReason::PARKED:
         return "parked: " + at + " jumps to itself" + after(r.steps);
     case StopReason::STALLED: {
-        const char* why = !decode(r.word)     ? "is not decoded"
-                          : r.word == 0x00EE ? "returns with an empty stack"
-                                             : "calls with a full stack";
+        const char* why = !is_decoded(r.word) ? "is not decoded"
+                          : is_return(r.word) ? "returns with an empty stack"
+                                              : "calls with a full stack";
         return "stalled: " + at + " " + why + after(r.steps);
     }
     case StopReason::WAITING:
@@ -196,7 +187,7 @@ std::string trace_line(uint64_t step) {
     const MachineState& m = machine;
     char line[192];
     int n = std::snprintf(line, sizeof line, "%8llu  %04X  %04X  %-19s", static_cast<unsigned long long>(step),
-                          m.pc, word_at(m.pc), instruction_text(word_at(m.pc)).c_str());
+                          m.pc, word_at(machine, m.pc), instruction_text(word_at(machine, m.pc)).c_str());
     for (uint8_t v : m.V) n += std::snprintf(line + n, sizeof line - size_t(n), " %02X", v);
     std::snprintf(line + n, sizeof line - size_t(n), "  %04X  %2d  %02X %02X\n", m.I, m.sp, m.delayTimer,
                   m.soundTimer);

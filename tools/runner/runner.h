@@ -153,6 +153,13 @@ inline StepEnd run_step(RunnerState& state, const RunSettings& settings) {
 // instruction at pc.
 RunResult stop_result(StopReason reason, uint64_t steps);
 
+// Why a run stops at a step that ended so (not RAN).
+inline StopReason stop_reason(StepEnd end) {
+    return end == StepEnd::PARKED ? StopReason::PARKED
+           : end == StepEnd::WAITING ? StopReason::WAITING
+                                     : StopReason::STALLED;
+}
+
 // Runs the machine as it stands from step 1: settings.cycles steps, or until
 // it parks, stalls or waits, at most settings.limit steps.
 inline RunResult run_steps(const RunSettings& settings) {
@@ -162,10 +169,7 @@ inline RunResult run_steps(const RunSettings& settings) {
     while (state.step < steps) {
         const StepEnd end = run_step(state, settings);
         if (fixedSteps || end == StepEnd::RAN) continue;
-        const StopReason reason = end == StepEnd::PARKED ? StopReason::PARKED
-                                  : end == StepEnd::WAITING ? StopReason::WAITING
-                                                            : StopReason::STALLED;
-        return stop_result(reason, state.step);
+        return stop_result(stop_reason(end), state.step);
     }
     return stop_result(fixedSteps ? StopReason::CYCLES : StopReason::LIMIT, state.step);
 }
