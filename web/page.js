@@ -96,6 +96,19 @@
     document.dispatchEvent(event);
   }
 
+  // P (or Pause), a key the program does not use, pauses and resumes it
+  // (setPaused, below), and goes no further: before the listeners that hold
+  // keys back for the program's next turn, which a paused program never
+  // takes.
+  for (const type of ["keydown", "keyup"]) {
+    window.addEventListener(type, (event) => {
+      if (event.code !== "KeyP" && event.key !== "Pause") return;
+      event.stopImmediatePropagation();
+      event.preventDefault();
+      if (type === "keydown" && !event.repeat) setPaused(!pausedByPlayer);
+    }, true);
+  }
+
   // The browser's own use of these keys (help, search, scrolling, going
   // back) is stopped while the page has focus: they are the program's.
   const KEPT_KEYS = new Set([112 /* F1 */, 114 /* F3 */, 32 /* Space */, 37, 38, 39, 40 /* arrows */,
@@ -213,7 +226,7 @@
   // --- Pause, fullscreen, the display's size ------------------------------
 
   // The program runs no frame while the page is hidden or the player has
-  // paused it (the button, or P): web/main.cpp asks before each turn, and
+  // paused it (the button, or P above): web/main.cpp asks before each turn, and
   // waits for Module.untilResumed, where it was.
   const display = document.getElementById("display");
   const pauseButton = document.getElementById("pause");
@@ -236,15 +249,6 @@
   }
   document.addEventListener("visibilitychange", pauseChanged);
   pauseButton.addEventListener("click", () => setPaused(!pausedByPlayer));
-  // P, a key the program does not use, never reaches it.
-  for (const type of ["keydown", "keyup"]) {
-    window.addEventListener(type, (event) => {
-      if (event.code !== "KeyP" && event.key !== "Pause") return;
-      event.stopImmediatePropagation();
-      event.preventDefault();
-      if (type === "keydown" && !event.repeat) setPaused(!pausedByPlayer);
-    }, true);
-  }
 
   // The whole page in full screen, keypad and all, where the browser can
   // (iPhone Safari cannot: no button there).
