@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Vostrelina for web browsers with Emscripten on Debian 12 or 13, into
 # build-web/dist: index.html (the page), vostrelina.js and vostrelina.wasm (the
-# program), PONG2, FreeSans.ttf, and vostrelina.html, one self-contained file
-# holding all of them that plays straight from disk.
+# program), PONG2, FreeSans.ttf, the app's manifest, icons and service worker
+# (sw.js), and vostrelina.html, one self-contained file holding the page and
+# program that plays straight from disk.
 #
 # Usage: bash web/build.sh [--rom GAME.ch8] [--out FILE.html]
 #   --rom ROM  the single file starts with ROM instead of PONG2
@@ -60,6 +61,7 @@ mkdir -p "$prefix/lib" "$prefix/include" "$sources" "$logs"
 build_script=web/build.sh
 # shellcheck source=../scripts/lib/sources.sh
 source "$top/scripts/lib/sources.sh"
+command -v rsvg-convert >/dev/null || die "rsvg-convert is missing (Debian's librsvg2-bin): it draws the page's icons"
 
 emcc_version=$(emcc -dumpversion)
 # True if $1 was built into the prefix with recipe $2 by this emcc.
@@ -123,6 +125,26 @@ mkdir -p "$dist"
 cp "$out/program/vostrelina.js" "$out/program/vostrelina.wasm" "$out/program/PONG2" \
     "$top/web/index.html" "$top/web/page.css" "$top/web/page.js" "$dist/"
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
+
+# The page as an app: its manifest, and the icons drawn from the program's
+# own (data/vostrelina.svg): 192 and 512 for the manifest, 180 on the page's
+# grey for iOS's home screen, which fills transparency with black, and 48 for
+# the tab.
+cp "$top/web/manifest.webmanifest" "$dist/"
+for size in 192 512; do
+    rsvg-convert -w "$size" -h "$size" "$top/data/vostrelina.svg" -o "$dist/icon-$size.png"
+done
+rsvg-convert -w 180 -h 180 -b "#444444" "$top/data/vostrelina.svg" -o "$dist/apple-touch-icon.png"
+rsvg-convert -w 48 -h 48 "$top/data/vostrelina.svg" -o "$dist/favicon.png"
+
+# The service worker keeps these files; its cache's name holds the version
+# and a hash of them, so each build that changes one replaces the last.
+kept=(index.html page.css page.js vostrelina.js vostrelina.wasm PONG2 FreeSans.ttf
+    manifest.webmanifest icon-192.png icon-512.png apple-touch-icon.png favicon.png)
+hash=$(cd "$dist" && cat "${kept[@]}" | sha256sum | cut -c1-12)
+list='"./"'
+for name in "${kept[@]}"; do list="$list, \"$name\""; done
+sed -e "s|@VERSION@|$(cat "$out/program/version")-$hash|" -e "s|@FILES@|$list|" "$top/web/sw.js" > "$dist/sw.js"
 bash "$top/web/single_file.sh" "$dist" "$dist/PONG2" "$dist/vostrelina.html"
 if [ -n "$single" ]; then
     rom="${rom:-$dist/PONG2}"

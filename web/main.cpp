@@ -40,6 +40,16 @@ EM_JS(void, keys_taken, (), {
     if (Module.keysTaken) Module.keysTaken();
 });
 
+// Whether the page wants no frame run: hidden, or paused by the player.
+EM_JS(int, page_paused, (), {
+    return Module.isPaused ? Module.isPaused() : 0;
+});
+
+// Waits, running nothing, until the page is shown and unpaused again.
+EM_ASYNC_JS(void, wait_until_resumed, (), {
+    if (Module.untilResumed) await Module.untilResumed();
+});
+
 // The path of a ROM the page has put in the file system since the last call
 // (picked, dropped), or 0 when there is none: written to path, 1 returned.
 EM_JS(int, take_new_rom, (char* path, int capacity), {
@@ -81,6 +91,16 @@ extern "C" int SDL_ShowCursor(int toggle) {
 
 namespace {
 
+// A pause stops the program where it was: the time it lasted is taken off
+// the delay timer's clock, so the timer goes on counting from where it was
+// rather than counting at once as if the pause were a long frame.
+void pause_while_page_asks() {
+    if (!page_paused()) return;
+    uint32_t pausedAt = SDL_GetTicks();
+    wait_until_resumed();
+    lastDelayTick += SDL_GetTicks() - pausedAt;
+}
+
 // The frame loop of app_main: one frame is one instruction, every frame
 // drawn, with no pacing; only every SLICE_MS the browser's turn. Returns when
 // the run ends or the page has a new ROM, whose path is then in nextRom.
@@ -91,6 +111,7 @@ bool run_until_new_rom(char* nextRom) {
         if (SDL_GetTicks() - sliceStart < SLICE_MS) continue;
         keys_taken();
         hand_to_browser();
+        pause_while_page_asks();
         sliceStart = SDL_GetTicks();
         if (take_new_rom(nextRom, PATH_CAPACITY)) return true;
     }

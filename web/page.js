@@ -68,6 +68,7 @@
     Module.FS.writeFile(path, bytes);
     messages.textContent = "";
     pendingRom = path;
+    setPaused(false);  // a new ROM is to be played
     canvas.focus();
   }
   document.getElementById("rom-file").addEventListener("change", (event) => {
@@ -93,6 +94,19 @@
     Object.defineProperty(event, "keyCode", { value: keyCode });
     Object.defineProperty(event, "which", { value: keyCode });
     document.dispatchEvent(event);
+  }
+
+  // P (or Pause), a key the program does not use, pauses and resumes it
+  // (setPaused, below), and goes no further: before the listeners that hold
+  // keys back for the program's next turn, which a paused program never
+  // takes.
+  for (const type of ["keydown", "keyup"]) {
+    window.addEventListener(type, (event) => {
+      if (event.code !== "KeyP" && event.key !== "Pause") return;
+      event.stopImmediatePropagation();
+      event.preventDefault();
+      if (type === "keydown" && !event.repeat) setPaused(!pausedByPlayer);
+    }, true);
   }
 
   // The browser's own use of these keys (help, search, scrolling, going
@@ -157,7 +171,11 @@
   };
 
   // The on-screen keypad, in the CHIP-8 layout, and the view keys: each
-  // button holds the desktop key that stands for it while it is pressed.
+  // button holds the desktop key that stands for it while a finger or the
+  // mouse is on it. A finger that slides onto another button lets the first
+  // go and presses the new one, as a thumb steers a paddle; so a pointer is
+  // followed by where it is, never captured by the button it went down on.
+  // Two fingers hold two buttons, one each (two players).
   const BUTTON_KEYS = {
     "0": 86 /* V */, "1": 51 /* 3 */, "2": 52 /* 4 */, "3": 53 /* 5 */,
     "4": 69 /* E */, "5": 82 /* R */, "6": 84 /* T */, "7": 68 /* D */,
@@ -165,25 +183,105 @@
     "C": 54 /* 6 */, "D": 89 /* Y */, "E": 72 /* H */, "F": 78 /* N */,
     "F1": 112, "F2": 113, "F3": 114,
   };
-  for (const button of document.querySelectorAll("button[data-key]")) {
-    const keyCode = BUTTON_KEYS[button.dataset.key];
-    const press = (event) => {
-      event.preventDefault();
-      if (button.classList.contains("held")) return;
+  const fingersOn = new Map();  // button -> how many pointers are on it
+  const pointerButton = new Map();  // pointer id -> the button it is on, or null
+  function touchButton(button, change) {
+    const before = fingersOn.get(button) || 0;
+    fingersOn.set(button, before + change);
+    if (before === 0 && change > 0) {
       button.classList.add("held");
-      if (event.pointerId !== undefined) button.setPointerCapture(event.pointerId);
-      sendKey("keydown", keyCode);
-    };
-    const release = () => {
-      if (!button.classList.contains("held")) return;
+      sendKey("keydown", BUTTON_KEYS[button.dataset.key]);
+    } else if (before === 1 && change < 0) {
       button.classList.remove("held");
-      sendKey("keyup", keyCode);
-    };
-    button.addEventListener("pointerdown", press);
-    button.addEventListener("pointerup", release);
-    button.addEventListener("pointercancel", release);
-    button.addEventListener("lostpointercapture", release);
+      sendKey("keyup", BUTTON_KEYS[button.dataset.key]);
+    }
   }
+  function pointerTo(id, button) {
+    const before = pointerButton.get(id) || null;
+    if (button === undefined) pointerButton.delete(id);
+    else pointerButton.set(id, button);
+    if ((button || null) === before) return;
+    if (before) touchButton(before, -1);
+    if (button) touchButton(button, +1);
+  }
+  function buttonAt(event) {
+    const under = document.elementFromPoint(event.clientX, event.clientY);
+    return (under && under.closest("button[data-key]")) || null;
+  }
+  document.addEventListener("pointerdown", (event) => {
+    const button = event.target.closest && event.target.closest("button[data-key]");
+    if (!button) return;
+    event.preventDefault();
+    // A touch is captured by the element it starts on unless let go.
+    if (button.hasPointerCapture(event.pointerId)) button.releasePointerCapture(event.pointerId);
+    pointerTo(event.pointerId, button);
+  });
+  document.addEventListener("pointermove", (event) => {
+    if (pointerButton.has(event.pointerId)) pointerTo(event.pointerId, buttonAt(event));
+  });
+  for (const type of ["pointerup", "pointercancel"]) {
+    document.addEventListener(type, (event) => pointerTo(event.pointerId, undefined));
+  }
+
+  // --- Pause, fullscreen, the display's size ------------------------------
+
+  // The program runs no frame while the page is hidden or the player has
+  // paused it (the button, or P above): web/main.cpp asks before each turn, and
+  // waits for Module.untilResumed, where it was.
+  const display = document.getElementById("display");
+  const pauseButton = document.getElementById("pause");
+  let pausedByPlayer = false;
+  let resumers = [];
+  const paused = () => pausedByPlayer || document.hidden;
+  Module.isPaused = () => (paused() ? 1 : 0);
+  Module.untilResumed = () => new Promise((resume) => {
+    if (paused()) resumers.push(resume);
+    else resume();
+  });
+  function pauseChanged() {
+    pauseButton.setAttribute("aria-pressed", String(pausedByPlayer));
+    display.classList.toggle("paused", pausedByPlayer);
+    if (!paused()) for (const resume of resumers.splice(0)) resume();
+  }
+  function setPaused(value) {
+    pausedByPlayer = value;
+    pauseChanged();
+  }
+  document.addEventListener("visibilitychange", pauseChanged);
+  pauseButton.addEventListener("click", () => setPaused(!pausedByPlayer));
+
+  // The whole page in full screen, keypad and all, where the browser can
+  // (iPhone Safari cannot: no button there).
+  const fullscreenButton = document.getElementById("fullscreen");
+  const root = document.documentElement;
+  const requestFullscreen = root.requestFullscreen || root.webkitRequestFullscreen;
+  if (requestFullscreen && (document.fullscreenEnabled || document.webkitFullscreenEnabled)) {
+    fullscreenButton.hidden = false;
+    fullscreenButton.addEventListener("click", () => {
+      if (document.fullscreenElement || document.webkitFullscreenElement) {
+        (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+      } else {
+        requestFullscreen.call(root);
+      }
+    });
+  }
+
+  // The canvas keeps its 320 x 160 pixels and is shown as large as #display
+  // allows: at a whole number of device pixels per canvas pixel, so every
+  // cell of every view (2, 4 or 5 canvas pixels) is whole device pixels too,
+  // and only where the room is under one, shrunk to fit. The size is in
+  // variables of #display: Emscripten's SDL clears the canvas's own style
+  // size when the program sets its video mode.
+  function fitCanvas() {
+    const ratio = window.devicePixelRatio || 1;
+    const room = Math.min(display.clientWidth / canvas.width, display.clientHeight / canvas.height) * ratio;
+    const scale = room >= 1 ? Math.floor(room) : room;
+    display.style.setProperty("--canvas-width", `${(canvas.width * scale) / ratio}px`);
+    display.style.setProperty("--canvas-height", `${(canvas.height * scale) / ratio}px`);
+  }
+  new ResizeObserver(fitCanvas).observe(display);
+  window.addEventListener("resize", fitCanvas);
+  fitCanvas();
 
   // --- The program --------------------------------------------------------
 
@@ -224,4 +322,10 @@
     document.body.appendChild(script);
   }
   start();
+
+  // Served, the page keeps its files for the next visit with no network
+  // (web/sw.js). The single file is its own copy, and file:// has no worker.
+  if (!inline && "serviceWorker" in navigator && location.protocol !== "file:") {
+    navigator.serviceWorker.register("sw.js").catch((error) => console.warn(`sw.js: ${error}`));
+  }
 })();

@@ -12,6 +12,7 @@ const fs = require("fs");
 const http = require("http");
 const path = require("path");
 const { withChromium } = require("./chromium");
+const pageChecks = require("./page_checks");
 
 const work = process.argv[2];
 const site = path.join(work, "site");
@@ -383,6 +384,7 @@ async function main() {
       await romsGiven(page);
       await missingRom(base);
       await singleFiles(framed);
+      await pageChecks.chromiumChecks(browser, base, site);
     });
     if (errors.length > 0) throw new Error("errors in the pages (below)");
     ok("no console error or uncaught error in any page");
