@@ -47,10 +47,11 @@ windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils
 
 # The web build (web/build.sh, "web"): Emscripten (its compiler, its SDL 1.2
 # and its CMake toolchain; it brings Debian's node), dpkg-dev for apt-get
-# source, and FreeFont for the page's font. The test command adds Debian's
+# source, FreeFont for the page's font, and rsvg-convert (librsvg2-bin) to
+# draw the page's icons from our own. The test command adds Debian's
 # chromium, which the browser tests drive headless, and npm to install their
 # DevTools client (tests/web/package-lock.json) unless an npm is there already.
-web_packages="emscripten dpkg-dev fonts-freefont-ttf"
+web_packages="emscripten dpkg-dev fonts-freefont-ttf librsvg2-bin"
 web_test_packages="chromium"
 command -v npm >/dev/null 2>&1 || web_test_packages="$web_test_packages npm"
 
