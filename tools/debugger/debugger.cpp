@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "disassembler.h"
 #include "instruction.h"
 #include "instructions.h"
 
@@ -213,6 +214,21 @@ void start_session(Session& session, const DebugSettings& settings) {
     set_next_event(session);
 }
 
+Symbols disassembly_symbols(const std::vector<uint8_t>& image) {
+    Symbols symbols;
+    for (const auto& [address, name] : disassembly_labels(image)) {
+        symbols.addresses[name] = address;
+        symbols.names[address] = name;
+    }
+    return symbols;
+}
+
+void open_session(Session& session, const std::vector<uint8_t>& image, const DebugSettings& settings) {
+    reset_to_start_up();
+    load_rom_image(image.data(), image.size());
+    start_session(session, settings);
+}
+
 size_t snapshot_bytes(const Session& session) { return session.snapshots.size() * sizeof(Snapshot); }
 
 std::string symbol_at(const Session& session, int address) {
@@ -388,6 +404,13 @@ const char* const HELP =
 
 bool continue_for(Session& session, uint64_t maxSteps) {
     return run_checked<false>(session, maxSteps, true, 0).kind != StopKind::DONE;
+}
+
+Answer batch_line(Session& session, std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] == '#') return {};
+    return run_command(session, line);
 }
 
 Answer run_command(Session& s, const std::string& line) {
