@@ -72,8 +72,11 @@ struct Stop {
 
 constexpr uint64_t CHUNK = 1 << 20;  // steps between looks at the interrupt flag
 
-// Why the step just run stops the loop, if it does: off the fast path.
-Stop why_stop(Session& s, const RunnerState& runner, StepEnd end, bool stopWhenStill, bool returned) {
+// Why the step just run stops the loop, if it does: off the fast path. It
+// takes the step's number, not the loop's runner state: that state's address
+// never escapes the loop, so the compiler keeps it in registers across the
+// executor's calls, as in the runner's own loop.
+Stop why_stop(Session& s, uint64_t step, StepEnd end, bool stopWhenStill, bool returned) {
     Stop stop;
     if (breakAt[machine.pc]) {
         stop.kind = StopKind::BREAKPOINT;
@@ -91,7 +94,7 @@ Stop why_stop(Session& s, const RunnerState& runner, StepEnd end, bool stopWhenS
         stop.kind = StopKind::RETURNED;
     } else if (stopWhenStill && end != StepEnd::RAN) {
         stop.kind = StopKind::STILL;
-        stop.still = stop_result(stop_reason(end), runner.step);
+        stop.still = stop_result(stop_reason(end), step);
     }
     return stop;
 }
@@ -137,7 +140,7 @@ Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
             for (int i = 0; i < (PROBES >= 0 ? PROBES : probes); ++i) stopping |= *probe[i] != before[i];
             if (OVER) stopping |= machine.sp <= returnSp;
             if (!stopping) continue;
-            stop = why_stop(s, runner, end, stopWhenStill, OVER && machine.sp <= returnSp);
+            stop = why_stop(s, runner.step, end, stopWhenStill, OVER && machine.sp <= returnSp);
             if (stop.kind != StopKind::DONE) break;
         }
         s.runner = runner;
