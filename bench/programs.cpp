@@ -53,9 +53,17 @@ const uint8_t MIXED_PROGRAM[] = {
 };
 const size_t MIXED_PROGRAM_SIZE = sizeof MIXED_PROGRAM;
 
-bool write_frame_rom(const char* path) {
+namespace {
+
+bool write_rom(const char* path, const uint8_t* bytes, size_t size) {
     FILE* file = std::fopen(path, "wb");
     if (!file) return false;
-    const bool written = std::fwrite(FRAME_PROGRAM, 1, FRAME_PROGRAM_SIZE, file) == FRAME_PROGRAM_SIZE;
+    const bool written = std::fwrite(bytes, 1, size, file) == size;
     return std::fclose(file) == 0 && written;
 }
+
+}  // namespace
+
+bool write_frame_rom(const char* path) { return write_rom(path, FRAME_PROGRAM, FRAME_PROGRAM_SIZE); }
+
+bool write_mixed_rom(const char* path) { return write_rom(path, MIXED_PROGRAM, MIXED_PROGRAM_SIZE); }

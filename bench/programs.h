@@ -21,3 +21,8 @@ extern const size_t MIXED_PROGRAM_SIZE;
 // The frame program as a ROM file, for start_up and for the real executable.
 constexpr const char* FRAME_ROM_FILE = "bench.ch8";
 bool write_frame_rom(const char* path);
+
+// The mixed program as a ROM file, for the workbench's benchmark: its
+// continue in the page beside vostrelina-dbg's (bench/web/workbench_bench.sh).
+constexpr const char* MIXED_ROM_FILE = "mixed.ch8";
+bool write_mixed_rom(const char* path);

@@ -66,10 +66,7 @@ std::string parse_options(int argc, char** argv, Options& options) {
 int batch(Session& session) {
     int status = EXIT_DONE;
     for (std::string line; std::getline(std::cin, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
-        const Answer answer = run_command(session, line);
+        const Answer answer = batch_line(session, line);
         std::fputs(answer.text.c_str(), stdout);
         if (answer.error) status = EXIT_CONTENT;
         if (answer.quit) break;
@@ -99,17 +96,10 @@ int main(int argc, char** argv) {
     }
     std::vector<uint8_t> image;
     if (const int code = read_rom(options.rom, image)) return code;
-    if (options.symbols.empty()) {
-        for (const auto& [address, name] : disassembly_labels(image)) {
-            options.debug.symbols.addresses[name] = address;
-            options.debug.symbols.names[address] = name;
-        }
-    }
+    if (options.symbols.empty()) options.debug.symbols = disassembly_symbols(image);
 
-    reset_to_start_up();
-    load_rom_image(image.data(), image.size());
     Session session;
-    start_session(session, options.debug);
+    open_session(session, image, options.debug);
     if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {
         const int status = run_view(session);
         if (status != VIEW_UNAVAILABLE) return status;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "disassembler.h"
 #include "instruction.h"
 #include "instructions.h"
 
@@ -71,8 +72,11 @@ struct Stop {
 
 constexpr uint64_t CHUNK = 1 << 20;  // steps between looks at the interrupt flag
 
-// Why the step just run stops the loop, if it does: off the fast path.
-Stop why_stop(Session& s, const RunnerState& runner, StepEnd end, bool stopWhenStill, bool returned) {
+// Why the step just run stops the loop, if it does: off the fast path. It
+// takes the step's number, not the loop's runner state: that state's address
+// never escapes the loop, so the compiler keeps it in registers across the
+// executor's calls, as in the runner's own loop.
+Stop why_stop(Session& s, uint64_t step, StepEnd end, bool stopWhenStill, bool returned) {
     Stop stop;
     if (breakAt[machine.pc]) {
         stop.kind = StopKind::BREAKPOINT;
@@ -90,7 +94,7 @@ Stop why_stop(Session& s, const RunnerState& runner, StepEnd end, bool stopWhenS
         stop.kind = StopKind::RETURNED;
     } else if (stopWhenStill && end != StepEnd::RAN) {
         stop.kind = StopKind::STILL;
-        stop.still = stop_result(stop_reason(end), runner.step);
+        stop.still = stop_result(stop_reason(end), step);
     }
     return stop;
 }
@@ -136,7 +140,7 @@ Stop run(Session& s, uint64_t steps, bool stopWhenStill, int32_t returnSp) {
             for (int i = 0; i < (PROBES >= 0 ? PROBES : probes); ++i) stopping |= *probe[i] != before[i];
             if (OVER) stopping |= machine.sp <= returnSp;
             if (!stopping) continue;
-            stop = why_stop(s, runner, end, stopWhenStill, OVER && machine.sp <= returnSp);
+            stop = why_stop(s, runner.step, end, stopWhenStill, OVER && machine.sp <= returnSp);
             if (stop.kind != StopKind::DONE) break;
         }
         s.runner = runner;
@@ -211,6 +215,21 @@ void start_session(Session& session, const DebugSettings& settings) {
     session.snapshots.reserve(settings.maxSnapshots);
     take_snapshot(session);
     set_next_event(session);
+}
+
+Symbols disassembly_symbols(const std::vector<uint8_t>& image) {
+    Symbols symbols;
+    for (const auto& [address, name] : disassembly_labels(image)) {
+        symbols.addresses[name] = address;
+        symbols.names[address] = name;
+    }
+    return symbols;
+}
+
+void open_session(Session& session, const std::vector<uint8_t>& image, const DebugSettings& settings) {
+    reset_to_start_up();
+    load_rom_image(image.data(), image.size());
+    start_session(session, settings);
 }
 
 size_t snapshot_bytes(const Session& session) { return session.snapshots.size() * sizeof(Snapshot); }
@@ -388,6 +407,13 @@ const char* const HELP =
 
 bool continue_for(Session& session, uint64_t maxSteps) {
     return run_checked<false>(session, maxSteps, true, 0).kind != StopKind::DONE;
+}
+
+Answer batch_line(Session& session, std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] == '#') return {};
+    return run_command(session, line);
 }
 
 Answer run_command(Session& s, const std::string& line) {

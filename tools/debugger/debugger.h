@@ -89,6 +89,20 @@ struct Answer {
 // Carries out one command line.
 Answer run_command(Session& session, const std::string& line);
 
+// One line read by the batch mode, and what it prints for it: a trailing
+// carriage return goes, a blank line or a comment ('#' first) answers
+// nothing, any other line is run_command's. vostrelina-dbg's batch mode and
+// the workbench's debug() both answer through this, so they cannot differ.
+Answer batch_line(Session& session, std::string line);
+
+// The disassembler's labels (sub_2A0, code_20C...) as the session's names:
+// what vostrelina-dbg names addresses by when no --symbols is given.
+Symbols disassembly_symbols(const std::vector<uint8_t>& image);
+
+// A session on a ROM's bytes, as vostrelina-dbg opens one: the machine reset
+// to its start-up state, the ROM loaded, then start_session.
+void open_session(Session& session, const std::vector<uint8_t>& image, const DebugSettings& settings);
+
 // Steps done since the start: the next step is this + 1.
 inline uint64_t current_step(const Session& session) { return session.runner.step; }
 
