@@ -43,4 +43,7 @@ bash "$top/tests/windows/installer_test.sh" "$top/build-windows"
 # The web build, and its checks in Debian's chromium, headless, against the
 # desktop window's pictures under Xvfb (the dev build's program).
 bash "$top/web/build.sh"
+# The workbench's module, run by node: its debugger answers as vostrelina-dbg's
+# batch mode does, line for line.
+bash "$top/tests/web/workbench_test.sh" "$top/build-dev" "$top/build-web/dist"
 bash "$top/tests/web/web_test.sh" "$top/build-dev" "$top/build-web"

@@ -116,15 +116,17 @@ build_sdl_ttf
 
 # The web preset (CMakePresets.json: Emscripten's toolchain, Release, no
 # tests), in build-web/program with the prefix above.
+# The workbench's module (the ROM authors' tools, no SDL) is built beside it.
 echo "Building vostrelina.js and vostrelina.wasm (emcc $emcc_version)"
 step configure-vostrelina env -C "$top" cmake --preset web -DVOSTRELINA_WEB_PREFIX="$prefix"
-step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina
+step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina --target vostrelina-workbench
 
 rm -rf "$dist"
 mkdir -p "$dist"
 cp "$out/program/vostrelina.js" "$out/program/vostrelina.wasm" "$out/program/PONG2" \
     "$top/web/index.html" "$top/web/page.css" "$top/web/page.js" "$dist/"
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
+cp "$out/program/vostrelina-workbench.js" "$out/program/vostrelina-workbench.wasm" "$dist/"
 
 # The page as an app: its manifest, and the icons drawn from the program's
 # own (data/vostrelina.svg): 192 and 512 for the manifest, 180 on the page's
