@@ -1,10 +1,8 @@
+// The desktop's screen and primitives: SDL 1.2's own calls, on the window's
+// surface. The page has its own (page.cpp).
 #include "video.h"
 
 #include <SDL_ttf.h>
-#include <cstdio>
-#include <cstdlib>
-
-#include "text.h"
 
 namespace {
 
@@ -20,19 +18,8 @@ void unlock_pixels(Surface* surface) {
 
 }  // namespace
 
-void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags) {
-    // A failed SDL_Init is reported and start-up goes on: the next step fails
-    // with the reason that matters.
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        std::fprintf(stderr, "Erreur d'initialisation de SDL: %s\n", SDL_GetError());
-    }
-    *surfaceOut = SDL_SetVideoMode(width, height, bitsPerPixel, flags);
-    if (*surfaceOut == nullptr) {
-        std::fprintf(stderr, "Impossible de charger le mode vidéo : %s\n", SDL_GetError());
-        SDL_Quit();
-        std::exit(1);
-    }
-    start_text();
+Surface* open_screen(int width, int height, int bitsPerPixel, uint32_t flags) {
+    return SDL_SetVideoMode(width, height, bitsPerPixel, flags);
 }
 
 void video_close() {
