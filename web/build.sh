@@ -121,7 +121,7 @@ step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina
 rm -rf "$dist"
 mkdir -p "$dist"
 cp "$out/program/vostrelina.js" "$out/program/vostrelina.wasm" "$out/program/PONG2" \
-    "$top/web/index.html" "$top/web/page.css" "$top/web/page.js" "$dist/"
+    "$out/program/page.js" "$top/web/index.html" "$top/web/page.css" "$dist/"
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 bash "$top/web/single_file.sh" "$dist" "$dist/PONG2" "$dist/vostrelina.html"
 if [ -n "$single" ]; then

@@ -158,13 +158,13 @@
 
   // The on-screen keypad, in the CHIP-8 layout, and the view keys: each
   // button holds the desktop key that stands for it while it is pressed.
-  const BUTTON_KEYS = {
-    "0": 86 /* V */, "1": 51 /* 3 */, "2": 52 /* 4 */, "3": 53 /* 5 */,
-    "4": 69 /* E */, "5": 82 /* R */, "6": 84 /* T */, "7": 68 /* D */,
-    "8": 70 /* F */, "9": 71 /* G */, "A": 67 /* C */, "B": 66 /* B */,
-    "C": 54 /* 6 */, "D": 89 /* Y */, "E": 72 /* H */, "F": 78 /* N */,
-    "F1": 112, "F2": 113, "F3": 114,
-  };
+  // The keypad's keys are the desktop's (input/keypad_layout.h, written in
+  // by the build): keypad key k on the k-th, as the browser's key code.
+  const KEYPAD_LAYOUT = "@KEYPAD_LAYOUT@";
+  const BUTTON_KEYS = { "F1": 112, "F2": 113, "F3": 114 };
+  [...KEYPAD_LAYOUT.toUpperCase()].forEach((key, k) => {
+    BUTTON_KEYS[k.toString(16).toUpperCase()] = key.charCodeAt(0);
+  });
   for (const button of document.querySelectorAll("button[data-key]")) {
     const keyCode = BUTTON_KEYS[button.dataset.key];
     const press = (event) => {
