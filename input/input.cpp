@@ -30,8 +30,8 @@ constexpr int32_t KEYS_BEFORE_KEYPAD[] = {
 // keypad key k in slot KEYPAD_FIRST_SLOT + k.
 constexpr std::array<int32_t, KEY_SLOTS> key_table() {
     std::array<int32_t, KEY_SLOTS> table = {};
-    for (int s = 0; s < KEYPAD_FIRST_SLOT; s++) table[s] = KEYS_BEFORE_KEYPAD[s];
-    for (int k = 0; k < KEYPAD_KEYS; k++) table[KEYPAD_FIRST_SLOT + k] = KEYPAD_LAYOUT[k];
+    for (size_t s = 0; s < KEYPAD_FIRST_SLOT; s++) table[s] = KEYS_BEFORE_KEYPAD[s];
+    for (size_t k = 0; k < KEYPAD_KEYS; k++) table[KEYPAD_FIRST_SLOT + k] = KEYPAD_LAYOUT[k];
     return table;
 }
 constexpr std::array<int32_t, KEY_SLOTS> KEY_TABLE = key_table();
@@ -61,7 +61,7 @@ bool video_driver_is_x11() {
 }  // namespace
 
 void init_key_table() {
-    for (int s = 0; s < KEY_SLOTS; s++) input.keyCodes[s] = KEY_TABLE[s];
+    for (size_t s = 0; s < KEY_SLOTS; s++) input.keyCodes[s] = KEY_TABLE[s];
     driverIsX11 = video_driver_is_x11();
 }
 
