@@ -16,6 +16,8 @@ constexpr Colour WHITE = 0xFFFFFF;
 constexpr int TEXT_POINTS = 10;
 constexpr int FRAMED_CAPTION_POINTS = 12;
 
+// --- This file's state ---
+
 // Each panel line with a value is formatted here before it is drawn.
 char textBuffer[48];
 

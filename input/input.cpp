@@ -2,36 +2,50 @@
 
 #include <SDL.h>
 
+#include <array>
 #include <cstring>
 #include <iterator>
 
 #include "keypad.h"
+#include "keypad_layout.h"
 #include "run_state.h"
+
+// --- Program-wide state (run_state.h) ---
 
 int32_t appRunning = 0;
 
-// The tracked keys, by SDL key symbol. Slot 0 is never assigned, so a key
-// that SDL reports without a symbol (0) lands there. Slot 4 holds 1, a value
-// no key has. The keypad block 3456 / ERTY / DFGH / CVBN is laid over the
-// CHIP-8 keypad 123C / 456D / 789E / A0BF, keypad key k in slot 23 + k.
-constexpr int32_t KEY_TABLE[] = {
+// --- The key table ---
+
+// The tracked keys before the keypad block, by SDL key symbol. Slot 0 is
+// never assigned, so a key that SDL reports without a symbol (0) lands
+// there. Slot 4 holds 1, a value no key has.
+constexpr int32_t KEYS_BEFORE_KEYPAD[] = {
     0, SDLK_RETURN, SDLK_SPACE, SDLK_AT, 1, SDLK_KP0, SDLK_ESCAPE,
     SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT,
     SDLK_F1, SDLK_F2, SDLK_F3, SDLK_F4, SDLK_F5, SDLK_F6, SDLK_F7, SDLK_F8,
     SDLK_F9, SDLK_F10, SDLK_F11, SDLK_F12,
-    SDLK_v, SDLK_3, SDLK_4, SDLK_5,   // keypad 0 1 2 3
-    SDLK_e, SDLK_r, SDLK_t, SDLK_d,   // keypad 4 5 6 7
-    SDLK_f, SDLK_g, SDLK_c, SDLK_b,   // keypad 8 9 A B
-    SDLK_6, SDLK_y, SDLK_h, SDLK_n,   // keypad C D E F
 };
 
+// Every tracked key: those above, then the keypad block (keypad_layout.h),
+// keypad key k in slot KEYPAD_FIRST_SLOT + k.
+constexpr std::array<int32_t, KEY_SLOTS> key_table() {
+    std::array<int32_t, KEY_SLOTS> table = {};
+    for (size_t s = 0; s < KEYPAD_FIRST_SLOT; s++) table[s] = KEYS_BEFORE_KEYPAD[s];
+    for (size_t k = 0; k < KEYPAD_KEYS; k++) table[KEYPAD_FIRST_SLOT + k] = KEYPAD_LAYOUT[k];
+    return table;
+}
+constexpr std::array<int32_t, KEY_SLOTS> KEY_TABLE = key_table();
+
 // The slot numbers used elsewhere name places in this table.
-static_assert(std::size(KEY_TABLE) == KEY_SLOTS, "one symbol per slot");
+static_assert(std::size(KEYS_BEFORE_KEYPAD) == KEYPAD_FIRST_SLOT && std::size(KEYPAD_LAYOUT) == KEYPAD_KEYS + 1,
+              "one symbol per slot");
 static_assert(KEY_TABLE[SLOT_F1] == SDLK_F1 && KEY_TABLE[SLOT_F2] == SDLK_F2 &&
               KEY_TABLE[SLOT_F3] == SDLK_F3, "the view keys' slots");
 static_assert(KEY_TABLE[KEYPAD_FIRST_SLOT - 1] == SDLK_F12 && KEY_TABLE[KEYPAD_FIRST_SLOT] == SDLK_v,
               "the keypad block starts right after F12, with keypad 0");
 static_assert(KEYPAD_FIRST_SLOT + KEYPAD_KEYS == KEY_SLOTS, "the keypad block ends the table");
+
+// --- This file's state ---
 
 namespace {
 
@@ -47,7 +61,7 @@ bool video_driver_is_x11() {
 }  // namespace
 
 void init_key_table() {
-    for (int s = 0; s < KEY_SLOTS; s++) input.keyCodes[s] = KEY_TABLE[s];
+    for (size_t s = 0; s < KEY_SLOTS; s++) input.keyCodes[s] = KEY_TABLE[s];
     driverIsX11 = video_driver_is_x11();
 }
 

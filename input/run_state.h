@@ -6,4 +6,6 @@
 
 #include <cstdint>
 
+// --- Program-wide state ---
+
 extern int32_t appRunning;  // the frame loop runs while non-zero

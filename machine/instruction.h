@@ -28,6 +28,8 @@ constexpr uint16_t NN_BITS = Y_BITS | N_BITS;
 constexpr uint16_t NNN_BITS = X_BITS | NN_BITS;
 
 constexpr uint16_t instruction_word(uint8_t hi, uint8_t lo) { return static_cast<uint16_t>(hi << 8 | lo); }
+// The word's first byte in memory (its second is NN).
+constexpr uint8_t hi_byte(uint16_t word) { return static_cast<uint8_t>(word >> 8); }
 
 // The word at address, fetched as the executor fetches it: each byte modulo
 // 4096 (memory_at), so the fetch at 0xFFF takes its second byte from 0x000.
@@ -41,6 +43,14 @@ constexpr int Y(uint16_t word) { return (word & Y_BITS) >> 4; }
 constexpr int N(uint16_t word) { return word & N_BITS; }
 constexpr uint8_t NN(uint16_t word) { return static_cast<uint8_t>(word & NN_BITS); }
 constexpr int NNN(uint16_t word) { return word & NNN_BITS; }
+
+// Each field put in its place in a word, cut to its bits: the assembler
+// ORs its operands so into a form's opcode.
+constexpr uint16_t put_X(int x) { return static_cast<uint16_t>(x << 8 & X_BITS); }
+constexpr uint16_t put_Y(int y) { return static_cast<uint16_t>(y << 4 & Y_BITS); }
+constexpr uint16_t put_N(int n) { return static_cast<uint16_t>(n & N_BITS); }
+constexpr uint16_t put_NN(int nn) { return static_cast<uint16_t>(nn & NN_BITS); }
+constexpr uint16_t put_NNN(int nnn) { return static_cast<uint16_t>(nnn & NNN_BITS); }
 
 // --- The kinds the tools and the views ask about ---
 

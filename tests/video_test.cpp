@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "../web/text_blend.h"
+#include "text_blend.h"
 #include "sdl_fixture.h"
 
 using PrimitivesTest = SdlTest;
@@ -92,7 +92,7 @@ TEST_F(PrimitivesTest, PutPixelLocksASurfaceThatMustBeLocked) {
     SDL_FreeSurface(encoded);
 }
 
-// The page blends its texts itself (web/text_blend.h): Emscripten's blit never
+// The page blends its texts itself (video/text_blend.h): Emscripten's blit never
 // sees SDL_ttf's pixels. It must give what the classic SDL 1.2's blit gives on
 // the desktop, at every alpha and in each channel on its own: a light text on
 // a dark ground, a dark one on a light ground, and colours whose channels

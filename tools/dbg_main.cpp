@@ -36,28 +36,22 @@ const char* const USAGE =
     "a file that cannot be read.\n";
 
 struct Options {
-    std::string rom, keys, symbols;
+    RunArguments shared;  // the ROM, --fps, --seed and --keys, read as vostrelina-run reads them
+    std::string symbols;
     DebugSettings debug;
 };
 
 std::string parse_options(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (!is_option(arg)) {
-            if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
-            options.rom = arg;
-            continue;
-        }
-        std::string name, value, problem = take_option(argc, argv, i, {"--fps", "--seed", "--keys", "--symbols"},
-                                                         name, value);
-        if (problem.empty() && name == "--fps") problem = read_fps(value, options.debug.run.fps);
-        else if (problem.empty() && name == "--seed") problem = read_seed(value, options.debug.seed);
-        else if (problem.empty()) (name == "--keys" ? options.keys : options.symbols) = value;
-        if (!problem.empty()) return problem;
-    }
-    if (options.rom.empty()) return "name a ROM";
+    const std::string problem = read_run_arguments(
+        argc, argv, {"--symbols"}, options.shared, [&](const std::string&, const std::string& value) {
+            options.symbols = value;
+            return std::string();
+        });
+    if (!problem.empty()) return problem;
+    options.debug.run = options.shared.run;
+    options.debug.seed = options.shared.seed;
     // Standard input carries the commands.
-    for (const std::string* input : {&options.rom, &options.keys, &options.symbols}) {
+    for (const std::string* input : {&options.shared.rom, &options.shared.keys, &options.symbols}) {
         if (*input == "-") return "'-' cannot be an input: standard input carries the commands";
     }
     return "";
@@ -83,9 +77,7 @@ int main(int argc, char** argv) {
     Options options;
     const std::string problem = parse_options(argc, argv, options);
     if (!problem.empty()) return usage_error(problem);
-    if (!options.keys.empty()) {
-        if (const int code = load_key_script(options.keys, options.debug.run.keys)) return code;
-    }
+    if (const int code = load_key_script(options.shared.keys, options.debug.run.keys)) return code;
     if (!options.symbols.empty()) {
         std::string text, error;
         bool tooLong = false;
@@ -95,7 +87,7 @@ int main(int argc, char** argv) {
         if (!parse_symbols(text, options.debug.symbols, error)) return file_error(options.symbols, error);
     }
     std::vector<uint8_t> image;
-    if (const int code = read_rom(options.rom, image)) return code;
+    if (const int code = read_rom(options.shared.rom, image)) return code;
     if (options.symbols.empty()) options.debug.symbols = disassembly_symbols(image);
 
     Session session;

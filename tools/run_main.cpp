@@ -45,52 +45,38 @@ bool ends_with(const std::string& text, const std::string& end) {
 }
 
 struct Options {
-    std::string rom;
-    RunSettings run;
-    uint32_t seed = 1;
+    RunArguments shared;  // the ROM, --fps, --seed and --keys, read as vostrelina-dbg reads them
     std::vector<std::pair<int, uint8_t>> pokes;
-    std::string keys, screen, expect, trace;
+    std::string screen, expect, trace;
 };
+
+// This command's own option: an empty string, or the message of what is wrong.
+std::string take_own_option(const std::string& name, const std::string& value, Options& options) {
+    uint64_t number = 0;
+    if (name == "--cycles") {
+        if (!parse_unsigned(value, UINT64_MAX / 2, number) || number == 0)
+            return "--cycles wants a number of steps from 1, not '" + value + "'";
+        options.shared.run.cycles = number;
+    } else if (name == "--poke") {
+        const size_t at = value.find('=');
+        uint64_t address = 0, byte = 0;
+        if (at == std::string::npos || !parse_unsigned(value.substr(0, at), 0xFFF, address) ||
+            !parse_unsigned(value.substr(at + 1), 0xFF, byte))
+            return "--poke wants ADDR=BYTE, ADDR up to 0xFFF and BYTE up to 0xFF, not '" + value + "'";
+        options.pokes.emplace_back(static_cast<int>(address), static_cast<uint8_t>(byte));
+    } else {
+        (name == "--screen" ? options.screen : name == "--expect" ? options.expect : options.trace) = value;
+    }
+    return "";
+}
 
 // Fills options from the arguments; an empty string, or the message of the
 // first thing wrong.
 std::string parse_options(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (!is_option(arg)) {
-            if (!options.rom.empty()) return "name one ROM, not '" + options.rom + "' and '" + arg + "'";
-            options.rom = arg;
-            continue;
-        }
-        std::string name, value;
-        std::string problem = take_option(
-            argc, argv, i, {"--cycles", "--fps", "--seed", "--keys", "--poke", "--screen", "--expect", "--trace"},
-            name, value);
-        if (!problem.empty()) return problem;
-        uint64_t number = 0;
-        if (name == "--cycles") {
-            if (!parse_unsigned(value, UINT64_MAX / 2, number) || number == 0)
-                return "--cycles wants a number of steps from 1, not '" + value + "'";
-            options.run.cycles = number;
-        } else if (name == "--fps") {
-            problem = read_fps(value, options.run.fps);
-        } else if (name == "--seed") {
-            problem = read_seed(value, options.seed);
-        } else if (name == "--poke") {
-            const size_t at = value.find('=');
-            uint64_t address = 0, byte = 0;
-            if (at == std::string::npos || !parse_unsigned(value.substr(0, at), 0xFFF, address) ||
-                !parse_unsigned(value.substr(at + 1), 0xFF, byte))
-                return "--poke wants ADDR=BYTE, ADDR up to 0xFFF and BYTE up to 0xFF, not '" + value + "'";
-            options.pokes.emplace_back(static_cast<int>(address), static_cast<uint8_t>(byte));
-        } else {
-            (name == "--keys" ? options.keys : name == "--screen" ? options.screen
-                                          : name == "--expect" ? options.expect : options.trace) = value;
-        }
-        if (!problem.empty()) return problem;
-    }
-    if (options.rom.empty()) return "name a ROM";
-    return "";
+    return read_run_arguments(argc, argv, {"--cycles", "--poke", "--screen", "--expect", "--trace"}, options.shared,
+                              [&](const std::string& name, const std::string& value) {
+                                  return take_own_option(name, value, options);
+                              });
 }
 
 int load_expected(const std::string& path, std::vector<uint8_t>& cells) {
@@ -111,7 +97,8 @@ int main(int argc, char** argv) {
     if (!problem.empty()) return usage_error(problem);
 
     // Everything that can be wrong with the files is found before the run.
-    const std::vector<std::string> inputs = {options.rom, options.keys, options.expect};
+    RunArguments& shared = options.shared;
+    const std::vector<std::string> inputs = {shared.rom, shared.keys, options.expect};
     int fromStdin = 0;
     for (const std::string& input : inputs) fromStdin += input == "-";
     if (fromStdin > 1) return usage_error("only one of the ROM, --keys and --expect can be '-'");
@@ -120,27 +107,25 @@ int main(int argc, char** argv) {
     std::FILE* trace = nullptr;
     if (!options.screen.empty() && !(screen = outputs.add("--screen", options.screen, inputs))) return EXIT_USAGE;
     if (!options.trace.empty() && !(trace = outputs.add("--trace", options.trace, inputs))) return EXIT_USAGE;
-    if (!options.keys.empty()) {
-        if (const int code = load_key_script(options.keys, options.run.keys)) return code;
-    }
+    if (const int code = load_key_script(shared.keys, shared.run.keys)) return code;
     std::vector<uint8_t> expected;
     if (!options.expect.empty()) {
         if (const int code = load_expected(options.expect, expected)) return code;
     }
     std::vector<uint8_t> rom;
-    if (const int code = read_rom(options.rom, rom)) return code;
+    if (const int code = read_rom(shared.rom, rom)) return code;
     reset_to_start_up();
     load_rom_image(rom.data(), rom.size());
     for (const auto& [address, byte] : options.pokes) machine.memory[address] = byte;
-    std::srand(static_cast<unsigned>(options.seed));
+    std::srand(static_cast<unsigned>(shared.seed));
 
     if (trace) {
         std::fputs(trace_header().c_str(), trace);
-        options.run.trace = trace;
-        options.run.limit = TRACED_STEP_LIMIT;
+        shared.run.trace = trace;
+        shared.run.limit = TRACED_STEP_LIMIT;
     }
-    const RunResult result = run_steps(options.run);
-    say(describe_stop(result, options.run));
+    const RunResult result = run_steps(shared.run);
+    say(describe_stop(result, shared.run));
     if (screen) put(screen, ends_with(options.screen, ".pbm") ? screen_pbm() : screen_text());
     if (const int code = outputs.commit()) return code;
 

@@ -32,6 +32,13 @@ uint32_t* pixel_row(Surface* surface, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
 }
 
+void fill_pixels(Surface* surface, int x, int y, int w, int h, uint32_t pixel) {
+    for (int r = y; r < y + h; r++) {
+        uint32_t* row = pixel_row(surface, r);
+        for (int c = x; c < x + w; c++) row[c] = pixel;
+    }
+}
+
 bool clip_to_surface(const Surface* surface, int& x, int& y, int& w, int& h) {
     if (x < 0) { w += x; x = 0; }
     if (y < 0) { h += y; y = 0; }

@@ -1,24 +1,12 @@
+// What opening the window is on every platform: SDL started, the screen
+// asked of the platform's open_screen, SDL_ttf started, and the reports of
+// what failed.
 #include "video.h"
 
-#include <SDL_ttf.h>
 #include <cstdio>
 #include <cstdlib>
 
 #include "text.h"
-
-namespace {
-
-// The surface's pixels for the caller until unlock_pixels, locking it where
-// SDL asks; false if they cannot be had.
-bool lock_pixels(Surface* surface) {
-    return !SDL_MUSTLOCK(surface) || SDL_LockSurface(surface) == 0;
-}
-
-void unlock_pixels(Surface* surface) {
-    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-}
-
-}  // namespace
 
 void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, uint32_t flags) {
     // A failed SDL_Init is reported and start-up goes on: the next step fails
@@ -26,40 +14,11 @@ void video_open(Surface** surfaceOut, int width, int height, int bitsPerPixel, u
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "Erreur d'initialisation de SDL: %s\n", SDL_GetError());
     }
-    *surfaceOut = SDL_SetVideoMode(width, height, bitsPerPixel, flags);
+    *surfaceOut = open_screen(width, height, bitsPerPixel, flags);
     if (*surfaceOut == nullptr) {
         std::fprintf(stderr, "Impossible de charger le mode vidéo : %s\n", SDL_GetError());
         SDL_Quit();
         std::exit(1);
     }
     start_text();
-}
-
-void video_close() {
-    TTF_Quit();
-    SDL_Quit();
-}
-
-void present_frame(Surface* surface) {
-    SDL_Flip(surface);
-}
-
-void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {
-    SDL_FillRect(surface, rect, colour);
-}
-
-void put_pixel(Surface* surface, int x, int y, Colour colour) {
-    if (x < 0 || x >= surface->w || y < 0 || y >= surface->h) return;
-    if (!lock_pixels(surface)) return;
-    pixel_row(surface, y)[x] = colour;
-    unlock_pixels(surface);
-}
-
-// SDL's own blit, whichever SDL 1.2 the machine has: the classic library's
-// blend and sdl12-compat's (SDL 2's, up to two steps darker at a text's
-// edges) are both SDL's to choose.
-void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h) {
-    SDL_Rect from = make_rect(sx, sy, w, h);
-    SDL_Rect to = make_rect(dx, dy, w, h);
-    SDL_BlitSurface(src, &from, dst, &to);
 }

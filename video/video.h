@@ -39,11 +39,19 @@ void draw_frame_rect(Surface* surface, int x, int y, int w, int h, Colour colour
 // SDL_ttf rendered) is blended onto dst.
 void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int w, int h);
 
+// --- Each platform's own (desktop.cpp, page.cpp) ---
+
+// The window's surface, as SDL_SetVideoMode gives it, made ready for the
+// platform's primitives; null if it cannot be opened (SDL_GetError says why).
+Surface* open_screen(int width, int height, int bitsPerPixel, uint32_t flags);
+
 // --- What the primitives are made of ---
 
 // Row y of a 32-bit surface. Rows are addressed by the pitch, which SDL may
 // pad past w * 4 bytes.
 uint32_t* pixel_row(Surface* surface, int y);
+// Writes pixel, as the surface holds it, over a rectangle already cut to it.
+void fill_pixels(Surface* surface, int x, int y, int w, int h, uint32_t pixel);
 // Cuts the rectangle to the surface, as SDL cuts a fill or a blit; false if
 // nothing is left.
 bool clip_to_surface(const Surface* surface, int& x, int& y, int& w, int& h);

@@ -124,7 +124,7 @@ step make-vostrelina cmake --build "$out/program" -j"$jobs" --target vostrelina 
 rm -rf "$dist"
 mkdir -p "$dist"
 cp "$out/program/vostrelina.js" "$out/program/vostrelina.wasm" "$out/program/PONG2" \
-    "$top/web/index.html" "$top/web/page.css" "$top/web/page.js" "$dist/"
+    "$out/program/page.js" "$top/web/index.html" "$top/web/page.css" "$dist/"
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 cp "$out/program/vostrelina-workbench.js" "$out/program/vostrelina-workbench.wasm" "$dist/"
 

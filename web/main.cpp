@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "frontend.h"
+#include "page.h"
 
 namespace {
 
@@ -13,10 +14,6 @@ namespace {
 // to paint the canvas and deliver input: a frame's worth of a 60 Hz screen,
 // less what the browser needs for its own work.
 constexpr uint32_t SLICE_MS = 12;
-
-// How often a wait with nothing to run looks for its answer: a person's
-// click, a new ROM.
-constexpr unsigned WAIT_POLL_MS = 20;
 
 // Room for the path of a ROM the page hands over (its file system's).
 constexpr int PATH_CAPACITY = 4096;
@@ -58,36 +55,6 @@ EM_JS(int, take_new_rom, (char* path, int capacity), {
     stringToUTF8(name, path, capacity);
     return 1;
 });
-
-// Emscripten's SDL has no SDL_WaitEvent, which the ROM dialog waits with: here
-// it polls, handing control to the browser between polls. A ROM given to the
-// page ends the wait as a closed window would. The queue is empty when it
-// sleeps: every key event given has been taken.
-extern "C" int SDL_WaitEvent(SDL_Event* event) {
-    for (;;) {
-        if (SDL_PollEvent(event)) return 1;
-        if (EM_ASM_INT({ return Module.hasNewRom ? Module.hasNewRom() : 0; })) {
-            event->type = SDL_QUIT;
-            return 1;
-        }
-        keys_taken();
-        emscripten_sleep(WAIT_POLL_MS);
-    }
-}
-
-// Emscripten's SDL_ShowCursor hides the cursor only in full screen, by
-// locking the pointer. The window's cursor is hidden while the program runs
-// and shown over the ROM dialog: the canvas does the same, with a class of
-// web/page.css. Returns whether it was shown before, as SDL 1.2 does.
-extern "C" int SDL_ShowCursor(int toggle) {
-    return EM_ASM_INT({
-        const classes = Module.canvas.classList;
-        const shown = classes.contains("hides-cursor") ? 0 : 1;
-        if ($0 === 0) classes.add("hides-cursor");
-        if ($0 === 1) classes.remove("hides-cursor");
-        return shown;
-    }, toggle);
-}
 
 namespace {
 

@@ -176,13 +176,13 @@
   // go and presses the new one, as a thumb steers a paddle; so a pointer is
   // followed by where it is, never captured by the button it went down on.
   // Two fingers hold two buttons, one each (two players).
-  const BUTTON_KEYS = {
-    "0": 86 /* V */, "1": 51 /* 3 */, "2": 52 /* 4 */, "3": 53 /* 5 */,
-    "4": 69 /* E */, "5": 82 /* R */, "6": 84 /* T */, "7": 68 /* D */,
-    "8": 70 /* F */, "9": 71 /* G */, "A": 67 /* C */, "B": 66 /* B */,
-    "C": 54 /* 6 */, "D": 89 /* Y */, "E": 72 /* H */, "F": 78 /* N */,
-    "F1": 112, "F2": 113, "F3": 114,
-  };
+  // The keypad's keys are the desktop's (input/keypad_layout.h, written in
+  // by the build): keypad key k on the k-th, as the browser's key code.
+  const KEYPAD_LAYOUT = "@KEYPAD_LAYOUT@";
+  const BUTTON_KEYS = { "F1": 112, "F2": 113, "F3": 114 };
+  [...KEYPAD_LAYOUT.toUpperCase()].forEach((key, k) => {
+    BUTTON_KEYS[k.toString(16).toUpperCase()] = key.charCodeAt(0);
+  });
   const fingersOn = new Map();  // button -> how many pointers are on it
   const pointerButton = new Map();  // pointer id -> the button it is on, or null
   function touchButton(button, change) {

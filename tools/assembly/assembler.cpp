@@ -36,6 +36,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "instruction.h"
 #include "instructions.h"
 #include "machine.h"
 
@@ -328,20 +329,22 @@ bool fill_fields(Assembler& as, const Form& form, const std::vector<Operand>& op
     case Fields::NONE: break;
     case Fields::NNN:
         if (!address_of(as, ops.back(), value)) return false;
+        value = put_NNN(value);
         break;
     case Fields::V0_NNN:
         if (x != 0) { as.fail("JP with a register jumps from V0 only"); return false; }
         if (!address_of(as, ops.back(), value)) return false;
+        value = put_NNN(value);
         break;
-    case Fields::X: value = x << 8; break;
+    case Fields::X: value = put_X(x); break;
     case Fields::X_NN:
         if (!byte_of(as, ops.back(), value)) return false;
-        value |= x << 8;
+        value = put_X(x) | put_NN(value);
         break;
-    case Fields::X_Y: value = x << 8 | y << 4; break;
+    case Fields::X_Y: value = put_X(x) | put_Y(y); break;
     case Fields::X_Y_N:
         if (!value_in(as, ops.back(), 0, 15, "row count", value)) return false;
-        value |= x << 8 | y << 4;
+        value = put_X(x) | put_Y(y) | put_N(value);
         break;
     }
     word = form.opcode | value;
@@ -515,8 +518,9 @@ AsmResult assemble(const std::string& source) {
         }
         int word = 0;
         if (encode(as, st, word)) {
-            result.image.push_back(static_cast<uint8_t>(word >> 8));
-            result.image.push_back(static_cast<uint8_t>(word & 0xFF));
+            const auto instruction = static_cast<uint16_t>(word);
+            result.image.push_back(hi_byte(instruction));
+            result.image.push_back(NN(instruction));
         }
     }
     for (const auto& [name, symbol] : as.symbols) {

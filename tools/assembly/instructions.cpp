@@ -77,7 +77,7 @@ std::string address_text(int address) { return "0x" + hex(unsigned(address), 3);
 
 std::string instruction_text(uint16_t word, const AddressNamer& namer) {
     const Form* form = decode(word);
-    if (!form) return "db 0x" + hex(word >> 8u, 2) + ", 0x" + hex(NN(word), 2);
+    if (!form) return "db 0x" + hex(hi_byte(word), 2) + ", 0x" + hex(NN(word), 2);
     const int x = X(word), y = Y(word);
     std::string value;
     switch (form->fields) {

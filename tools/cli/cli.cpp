@@ -58,11 +58,15 @@ std::string hex(unsigned value, int digits) {
     return text;
 }
 
+// --- This file's state ---
+
+namespace {
+const char* program = "vostrelina";  // the first word of every message: set_program
+}  // namespace
+
 // --- Messages ---
 
 namespace {
-
-const char* program = "vostrelina";
 
 // The length of the UTF-8 sequence of a printable character at text[i], or 0:
 // an invalid sequence, or a C1 control (U+0080-U+009F).
@@ -323,6 +327,9 @@ struct TemporarySlot {
     volatile sig_atomic_t used = 0;
     char path[MAX_TEMPORARY_PATH] = {};
 };
+
+// This file's state: the new files being written, program-wide, since the
+// handler can be handed nothing.
 TemporarySlot temporaries[MAX_TEMPORARIES];
 
 #ifndef _WIN32

@@ -11,9 +11,9 @@
 #include "instruction.h"
 #include "instructions.h"
 
-uint8_t breakAt[1 << 16];
+// --- Program-wide state ---
 
-// --- Snapshots and replay ---
+uint8_t breakAt[1 << 16];  // debugger.h
 
 // The random numbers' count. The debugger is linked with std::rand wrapped
 // (-Wl,--wrap=rand, see CMakeLists.txt): the executor's CXNN calls land
@@ -21,6 +21,8 @@ uint8_t breakAt[1 << 16];
 namespace {
 uint64_t randomDraws = 0;
 }  // namespace
+
+// --- Snapshots and replay ---
 
 extern "C" int __real_rand();
 extern "C" int __wrap_rand() {

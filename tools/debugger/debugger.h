@@ -47,6 +47,8 @@ struct Watch {
 constexpr uint64_t SNAPSHOT_INTERVAL = 16384;
 constexpr size_t MAX_SNAPSHOTS = 4096;
 
+// --- Program-wide state ---
+
 // A flag for every value pc can take, set at the breakpoints: a breakpoint
 // costs a step one look, never a search. Program-wide, as the machine is, so
 // that the loop reads it at a fixed address; start_session clears it.

@@ -93,6 +93,7 @@ bool names_a_file(const std::string& argument) {
 }  // namespace
 
 int load_key_script(const std::string& argument, std::vector<KeyEvent>& events) {
+    if (argument.empty()) return EXIT_DONE;
     std::string text = argument, error;
     bool tooLong = false;
     if (names_a_file(argument)) {
@@ -101,6 +102,31 @@ int load_key_script(const std::string& argument, std::vector<KeyEvent>& events) 
     }
     if (!parse_key_script(text, events, error)) return usage_error("--keys: " + error);
     return EXIT_DONE;
+}
+
+// --- The command line ---
+
+std::string read_run_arguments(int argc, char** argv, const std::vector<std::string>& ownNames,
+                               RunArguments& arguments, const OwnOption& own) {
+    std::vector<std::string> names = {"--fps", "--seed", "--keys"};
+    names.insert(names.end(), ownNames.begin(), ownNames.end());
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!is_option(arg)) {
+            if (!arguments.rom.empty()) return "name one ROM, not '" + arguments.rom + "' and '" + arg + "'";
+            arguments.rom = arg;
+            continue;
+        }
+        std::string name, value;
+        std::string problem = take_option(argc, argv, i, names, name, value);
+        if (problem.empty() && name == "--fps") problem = read_fps(value, arguments.run.fps);
+        else if (problem.empty() && name == "--seed") problem = read_seed(value, arguments.seed);
+        else if (problem.empty() && name == "--keys") arguments.keys = value;
+        else if (problem.empty()) problem = own(name, value);
+        if (!problem.empty()) return problem;
+    }
+    if (arguments.rom.empty()) return "name a ROM";
+    return "";
 }
 
 // --- The run ---

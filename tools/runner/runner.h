@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,8 @@ struct KeyEvent {
 bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, std::string& error);
 
 // The key script of a --keys argument: the file it names, if it names one
-// (one that exists, or '-'), else the argument itself. 0, or the exit code
-// of the message said.
+// (one that exists, or '-'), else the argument itself; none for an empty
+// argument (no --keys given). 0, or the exit code of the message said.
 int load_key_script(const std::string& argument, std::vector<KeyEvent>& events);
 
 enum class StopReason {
@@ -51,6 +52,25 @@ struct RunSettings {
     std::vector<KeyEvent> keys;
     std::FILE* trace = nullptr;  // a line a step when set
 };
+
+// --- The command line of vostrelina-run and vostrelina-dbg ---
+
+// What both commands read alike: one ROM, --fps into run, --seed, and --keys
+// as given, for load_key_script.
+struct RunArguments {
+    std::string rom, keys;
+    RunSettings run;
+    uint32_t seed = 1;
+};
+
+// A command's own option with its value: an empty string, or the message of
+// what is wrong with it.
+using OwnOption = std::function<std::string(const std::string& name, const std::string& value)>;
+
+// Reads the arguments into arguments, handing the options of ownNames to own.
+// An empty string, or the message of the first thing wrong.
+std::string read_run_arguments(int argc, char** argv, const std::vector<std::string>& ownNames,
+                               RunArguments& arguments, const OwnOption& own);
 
 struct RunResult {
     StopReason reason;

@@ -1,6 +1,6 @@
 // How the page blends a text onto its screen. Emscripten's SDL_BlitSurface
 // draws from the source's canvas, where SDL_ttf's pixels never go, so the
-// page blends each text's pixels itself (web/video.cpp), as the classic SDL
+// page blends each text's pixels itself (video/page.cpp), as the classic SDL
 // 1.2's blit blends them on the desktop. Kept free of SDL and Emscripten so
 // that the desktop's tests can hold it to that blit (tests/video_test.cpp).
 #pragma once
