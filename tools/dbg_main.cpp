@@ -10,8 +10,6 @@
 
 #include "cli.h"
 #include "debugger.h"
-#include "disassembler.h"
-#include "machine.h"
 #include "runner.h"
 #include "view.h"
 
