@@ -150,7 +150,7 @@ tools=$web bad "the ROM's own name, taken" 2 "/pong.html exists: name it with --
 tools=$web bad "--out is the ROM"        2 "--out names the ROM itself" build.sh --rom my.roms/pong --out ./my.roms/pong
 tools=$web bad "--out links to the ROM"  2 "--out names the ROM itself" build.sh --rom my.roms/pong --out pong-link.html
 # The single file fails half way: nothing is left beside it.
-for part in index.html page.css page.js vostrelina.js FreeSans.ttf; do echo "$part" > "dist/$part"; done
+for part in index.html page.css page.js vostrelina.js FreeSans.ttf favicon.png; do echo "$part" > "dist/$part"; done
 head -c 4096 /dev/zero > dist/vostrelina.wasm
 FILE_LIMIT=1 tools=$web bad "single file fails half way" 1 "File too large" single_file.sh dist my.roms/pong pong.html
 
