@@ -7,9 +7,9 @@
 // Each engine is opened as a session: open(url) gives a page with the same
 // few calls whatever drives it (evaluate, keys, the pointer, a file picked,
 // close), and the session keeps every console error and uncaught error of
-// its pages. What an engine cannot do is in its capabilities, which the
-// checks ask before they start, so that a check it cannot run is reported as
-// skipped, never as passed.
+// its pages. What an engine cannot do is in its capabilities (can: true, or
+// why not), which the checks ask before they start, so that a check it
+// cannot run is reported as skipped, with the reason, never as passed.
 "use strict";
 const { spawn } = require("child_process");
 const fs = require("fs");
@@ -21,6 +21,9 @@ const puppeteer = require("puppeteer-core");
 const { withChromium } = require("./chromium");
 
 const DEADLINE_MS = Number(process.env.E2E_DEADLINE || 30) * 1000;
+
+// Why an engine other than chromium skips a check that needs DevTools.
+const NO_DEVTOOLS = "only DevTools (chromium) slows the CPU or sends a keydown marked as repeated";
 
 // --- puppeteer's engines: chromium and firefox-esr ----------------------------
 
@@ -47,6 +50,8 @@ async function puppeteerPage(browser, errors, url, expectedMissing) {
       await page.mouse.down();
     },
     pointerUp: () => page.mouse.up(),
+    touchDown: (x, y) => page.touchscreen.touchStart(x, y),
+    touchUp: () => page.touchscreen.touchEnd(),
     upload: async (selector, file) => (await page.$(selector)).uploadFile(file),
     devtools: () => page.target().createCDPSession(),
     close: () => page.close(),
@@ -58,7 +63,7 @@ async function chromium(use) {
     const errors = [];
     return use({
       name: "chromium", errors,
-      can: { devtools: true, upload: true },
+      can: { devtools: true, upload: true, touch: true },
       open: (url, expectedMissing) => puppeteerPage(browser, errors, url, expectedMissing),
     });
   });
@@ -77,7 +82,8 @@ async function firefox(use) {
     const errors = [];
     return await use({
       name: "firefox", errors,
-      can: { devtools: false, upload: true },
+      can: { devtools: NO_DEVTOOLS, upload: true,
+        touch: "firefox-esr's WebDriver BiDi refuses a touch when headless (NS_ERROR_ILLEGAL_VALUE)" },
       open: (url, expectedMissing) => puppeteerPage(browser, errors, url, expectedMissing),
     });
   } finally {
@@ -126,7 +132,9 @@ function driverReady(port) {
 }
 
 async function webkit(use) {
-  const { Builder, Capabilities } = require("selenium-webdriver");
+  const { Builder, By, Capabilities } = require("selenium-webdriver");
+  const input = require("selenium-webdriver/lib/input");
+  const finger = new input.Pointer("finger", input.Pointer.Type.TOUCH);
   const port = await freePort();
   const driverLog = [];
   // Xvfb has no GPU: WebKitGTK's GL compositing and canvas on software GL
@@ -169,7 +177,9 @@ async function webkit(use) {
         keyUp: (key) => actions((a) => a.keyUp(WEBDRIVER_KEYS[key] || key)),
         pointerDown: (x, y) => actions((a) => a.move({ x: Math.round(x), y: Math.round(y) }).press()),
         pointerUp: () => actions((a) => a.release()),
-        upload: null,
+        touchDown: (x, y) => actions((a) => a.insert(finger, finger.move({ x: Math.round(x), y: Math.round(y) }), finger.press())),
+        touchUp: () => actions((a) => a.insert(finger, finger.release())),
+        upload: async (selector, file) => (await session.findElement(By.css(selector))).sendKeys(file),
         close: async () => {
           const recorded = await run(() => window.recordedErrors);
           if (!Array.isArray(recorded)) errors.push(`${label}: no error recorder in the page`);
@@ -178,7 +188,8 @@ async function webkit(use) {
         },
       };
     };
-    return await use({ name: "webkit", errors, can: { devtools: false, upload: false, recorder: true }, open });
+    return await use({ name: "webkit", errors, open,
+      can: { devtools: NO_DEVTOOLS, upload: true, touch: true, recorder: true } });
   } finally {
     if (session) await session.quit().catch(() => {});
     driver.kill();
