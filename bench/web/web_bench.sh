@@ -72,11 +72,13 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'
 # The page's figure for engine $1 in view $2 (field $3: 3 frames, 4 moves).
 figure() { awk -v e="$1" -v v="$2" -v f="${3:-3}" '$1 == e && $2 == v { print $f }' <<< "$web"; }
 printf '\n%-9s %-8s %16s %16s %8s\n' engine view "desktop frames/s" "page frames/s" ratio
+desktop_figure() {
+    case "$1" in full) echo "$desktop_full" ;; framed) echo "$desktop_framed" ;; debug) echo "$desktop_debug" ;; esac
+}
 for engine in ${engines//,/ }; do
     for view in full framed debug; do
-        desktop_var="desktop_$view"
-        printf '%-9s %-8s %16s %16s %8s\n' "$engine" "$view" "${!desktop_var}" "$(figure "$engine" "$view")" \
-            "$(ratio "$(figure "$engine" "$view")" "${!desktop_var}")"
+        printf '%-9s %-8s %16s %16s %8s\n' "$engine" "$view" "$(desktop_figure "$view")" "$(figure "$engine" "$view")" \
+            "$(ratio "$(figure "$engine" "$view")" "$(desktop_figure "$view")")"
     done
 done
 printf '\nPONG2 ball moves a second (framed view): desktop %s\n' "$desktop_moves"

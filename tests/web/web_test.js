@@ -239,13 +239,11 @@ const SLOW_TICK_MS = defined("roms/pong2.asm", "TICK_SLOW") *
 const PACE_MOVES = 40;
 async function pongPace(page) {
   await page.evaluate(ballProbe, 1);
-  const end = Date.now() + DEADLINE_MS;
   let times = [];
   await waitFor(`${PACE_MOVES} moves of PONG2's ball`, async () => {
     times = await page.evaluate(() => window.ballProbe.moves);
     return times.length > PACE_MOVES || `${times.length} moves`;
   });
-  if (Date.now() > end) throw new Error("the ball's moves took longer than the deadline");
   const gaps = times.slice(1, PACE_MOVES + 1).map((t, i) => t - times[i]).sort((a, b) => a - b);
   const median = gaps[gaps.length >> 1];
   return SLOW_TICK_MS / median;
@@ -297,6 +295,7 @@ async function pace(ctx) {
 // The same with the CPU slowed four times, as a phone's is, against the
 // same page unslowed.
 async function slowedPace(ctx) {
+  if (!ctx.state.pace) throw new Error("no unslowed pace to compare with (the pace check did not run)");
   const page = await ctx.open(`${ctx.base}/index.html?rom=`);
   const devtools = await page.devtools();
   await devtools.send("Emulation.setCPUThrottlingRate", { rate: 4 });
