@@ -7,18 +7,19 @@
 //
 // Usage: node web_bench.js URL SECONDS [ENGINES] (the framed view three
 // times as long; ENGINES chromium,firefox,webkit by default)
-// Prints, for each engine: ENGINE framed FRAMES_PER_SECOND MOVES_PER_SECOND,
-// ENGINE full F, ENGINE debug F.
+// Prints, for each engine: ENGINE framed FRAMES_PER_SECOND MOVES_PER_SECOND
+// COUNTS_PER_SECOND (the delay timer's, by its rule on the page's frames;
+// the desktop's frames make 1000 / 11 = 90.9), ENGINE full F, ENGINE debug F.
 "use strict";
 const { ENGINES } = require("../../tests/web/engines");
-const { ballProbe } = require("../../tests/web/ball_probe");
+const { ballProbe, DELAY_TICK_MS } = require("../../tests/web/ball_probe");
 
 const [url, seconds] = [process.argv[2], Number(process.argv[3] || 10)];
 const engineNames = (process.argv[4] || "chromium,firefox,webkit").split(",");
 
 async function counts(page) {
   return page.evaluate(() => ({ flips: window.ballProbe.flips, changes: window.ballProbe.changes,
-    at: performance.now() }));
+    counts: window.ballProbe.counts, at: performance.now() }));
 }
 
 async function measure(page, length = seconds) {
@@ -26,7 +27,8 @@ async function measure(page, length = seconds) {
   await new Promise((resolve) => setTimeout(resolve, length * 1000));
   const b = await counts(page);
   const span = (b.at - a.at) / 1000;
-  return { frames: (b.flips - a.flips) / span, moves: (b.changes - a.changes) / span };
+  return { frames: (b.flips - a.flips) / span, moves: (b.changes - a.changes) / span,
+    counts: (b.counts - a.counts) / span };
 }
 
 async function pixelIs(page, x, y, rgb) {
@@ -54,13 +56,13 @@ async function view(page, key, x, y, rgb) {
 async function bench(engine) {
   const page = await engine.open(url);
   await until(page, 2, 2, 0x999999);
-  await page.evaluate(ballProbe, 2);
+  await page.evaluate(ballProbe, 2, DELAY_TICK_MS);
   const framed = await measure(page, 3 * seconds);
   await view(page, "F1", 2, 2, 0x000000);
   const full = await measure(page);
   await view(page, "F3", 150, 2, 0x777777);
   const debug = await measure(page);
-  console.log(`${engine.name} framed ${framed.frames.toFixed(0)} ${framed.moves.toFixed(2)}`);
+  console.log(`${engine.name} framed ${framed.frames.toFixed(0)} ${framed.moves.toFixed(2)} ${framed.counts.toFixed(1)}`);
   console.log(`${engine.name} full ${full.frames.toFixed(0)}`);
   console.log(`${engine.name} debug ${debug.frames.toFixed(0)}`);
 }

@@ -84,5 +84,6 @@ done
 printf '\nPONG2 ball moves a second (framed view): desktop %s\n' "$desktop_moves"
 for engine in ${engines//,/ }; do
     moves=$(figure "$engine" framed 4)
-    printf '  %-9s %6s, pace ratio %s\n' "$engine" "$moves" "$(ratio "$moves" "$desktop_moves")"
+    printf '  %-9s %6s, pace ratio %s; delay-timer counts a second %s\n' "$engine" "$moves" \
+        "$(ratio "$moves" "$desktop_moves")" "$(figure "$engine" framed 5)"
 done

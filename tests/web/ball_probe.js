@@ -3,15 +3,26 @@
 // in place (the page calls it anew for every flip, so wrapping it once the
 // page runs sees every flip after), counts each flip and, looked at no more
 // than every lookMs, each new place of the ball in the framed view, with the
-// time it was first seen there. The function is run in the page, by any of
-// the engines: it uses nothing from outside itself.
+// time it was first seen there and the delay timer's count then. The counts
+// are the machine's own rule (machine/delay_timer.h) run on the same frames:
+// one once more than countMs whole milliseconds have passed since the last,
+// looked at in every frame, as the frame loop does. The function is run in
+// the page, by any of the engines: it uses nothing from outside itself.
 "use strict";
+const fs = require("fs");
+const path = require("path");
 
-function ballProbe(lookMs) {
-  const probe = { flips: 0, changes: 0, moves: [] };
+// The delay timer's count, as machine/delay_timer.h defines it (a count once
+// more than this many milliseconds have passed).
+const DELAY_TICK_MS = Number(fs.readFileSync(path.join(__dirname, "../../machine/delay_timer.h"), "utf8")
+  .match(/\bDELAY_TICK_MS\s*=\s*(\d+)/)[1]);
+
+function ballProbe(lookMs, countMs) {
+  const probe = { flips: 0, changes: 0, counts: 0, moves: [] };
   window.ballProbe = probe;
   let last = 0;
   let seen = -1;
+  let lastCount = Math.floor(performance.now());
   // The first lit cell of the play area, scanned column by column, the
   // paddles' columns, the net and the scores left out; -1 when there is none.
   const ball = (data) => {
@@ -29,12 +40,16 @@ function ballProbe(lookMs) {
   CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
     probe.flips++;
     const t = performance.now();
+    if (Math.floor(t) - lastCount > countMs) {
+      probe.counts++;
+      lastCount = Math.floor(t);
+    }
     if (t - last >= lookMs && image.width === 320 && image.height === 160) {
       last = t;
       const place = ball(image.data);
       if (place >= 0 && place !== seen) {
         probe.changes++;
-        if (probe.moves.length < 10000) probe.moves.push(t);
+        if (probe.moves.length < 10000) probe.moves.push({ t, count: probe.counts });
         seen = place;
       }
     }
@@ -42,4 +57,4 @@ function ballProbe(lookMs) {
   };
 }
 
-module.exports = { ballProbe };
+module.exports = { ballProbe, DELAY_TICK_MS };
