@@ -3,10 +3,11 @@
 // in place (the page calls it anew for every flip, so wrapping it once the
 // page runs sees every flip after), counts each flip and, looked at no more
 // than every lookMs, each new place of the ball in the framed view, with the
-// time it was first seen there and the delay timer's count then. The counts
-// are the machine's own rule (machine/delay_timer.h) run on the same frames:
-// one once more than countMs whole milliseconds have passed since the last,
-// looked at in every frame, as the frame loop does. The function is run in
+// time it was first seen there, its column and the delay timer's count then. The counts
+// are the machine's own rule (machine/delay_timer.h) run on the same frames
+// and the same clock (SDL_GetTicks is Date.now's milliseconds): one once
+// more than countMs have passed since the last, looked at in every frame, as
+// the frame loop does. The function is run in
 // the page, by any of the engines: it uses nothing from outside itself.
 "use strict";
 const fs = require("fs");
@@ -22,7 +23,7 @@ function ballProbe(lookMs, countMs) {
   window.ballProbe = probe;
   let last = 0;
   let seen = -1;
-  let lastCount = Math.floor(performance.now());
+  let lastCount = Date.now();
   // The first lit cell of the play area, scanned column by column, the
   // paddles' columns, the net and the scores left out; -1 when there is none.
   const ball = (data) => {
@@ -40,16 +41,17 @@ function ballProbe(lookMs, countMs) {
   CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
     probe.flips++;
     const t = performance.now();
-    if (Math.floor(t) - lastCount > countMs) {
+    const now = Date.now();
+    if (now - lastCount > countMs) {
       probe.counts++;
-      lastCount = Math.floor(t);
+      lastCount = now;
     }
     if (t - last >= lookMs && image.width === 320 && image.height === 160) {
       last = t;
       const place = ball(image.data);
       if (place >= 0 && place !== seen) {
         probe.changes++;
-        if (probe.moves.length < 10000) probe.moves.push({ t, count: probe.counts });
+        if (probe.moves.length < 10000) probe.moves.push({ t, count: probe.counts, column: place >> 5 });
         seen = place;
       }
     }

@@ -226,29 +226,43 @@ function defined(file, name) {
 
 // PONG2's pace in a page that shows it, on its own schedule: the game does
 // a tick every TICK_SLOW counts of the delay timer from the first serve on
-// (a rally speeds up only after some paddle hits, which 40 moves from the
+// (a rally speeds up only after some paddle hits, which 110 ticks from the
 // start cannot hold), as it does on the desktop, whose thousands of frames a
 // second do each tick's work well within its counts. The page's ball is
-// timed in counts (ball_probe.js, looking every millisecond): the pace is
-// the counts its first 40 moves should take over the counts they took,
-// points' serve pauses left out. Counts, not milliseconds: a moment the
-// machine's load takes the browser away stops its frames and its timer
-// alike, and only a page too slow for the game's work in its counts is
-// behind. How many counts a second the timer makes in each engine is the
-// benchmark's to say (bench/web/web_bench.sh).
+// timed in counts (ball_probe.js, looking every millisecond), and its ticks
+// are the columns it crosses, one a tick (the probe does not see it over the
+// net or under the scores). The pace is the counts 100 ticks should take over
+// the counts they took, points' serve pauses left out, after 10 in which a
+// game that started late (the page's first frames are slow) catches up.
+// Counts, not milliseconds: a moment the machine's load takes the browser
+// away stops its frames and its timer alike, and only a page too slow for
+// the game's work in its counts is behind. How many counts a second the
+// timer makes in each engine is the benchmark's to say (bench/web/web_bench.sh).
 const TICK_SLOW = defined("roms/pong2.asm", "TICK_SLOW");
 const SERVE_PAUSE = defined("roms/pong2.asm", "SERVE_PAUSE");
-const PACE_MOVES = 40;
+const PACE_TICKS = 100;
+const PACE_SKIPPED = 10;
 async function pongPace(page) {
   await page.evaluate(ballProbe, 1, DELAY_TICK_MS);
-  let moves = [];
-  await waitFor(`${PACE_MOVES} moves of PONG2's ball`, async () => {
-    moves = await page.evaluate(() => window.ballProbe.moves);
-    return moves.length > PACE_MOVES || `${moves.length} moves`;
+  let ticks = 0;
+  let took = 0;
+  await waitFor(`${PACE_SKIPPED + PACE_TICKS} ticks of PONG2's ball`, async () => {
+    const moves = await page.evaluate(() => window.ballProbe.moves);
+    let seen = 0;
+    ticks = 0;
+    took = 0;
+    for (let i = 1; i < moves.length && ticks < PACE_TICKS; i++) {
+      const counts = moves[i].count - moves[i - 1].count;
+      if (counts >= SERVE_PAUSE) continue;
+      const crossed = Math.abs(moves[i].column - moves[i - 1].column);
+      seen += crossed;
+      if (seen <= PACE_SKIPPED) continue;
+      ticks += crossed;
+      took += counts;
+    }
+    return ticks >= PACE_TICKS || `${seen} ticks`;
   });
-  const gaps = moves.slice(1, PACE_MOVES + 1).map((move, i) => move.count - moves[i].count)
-    .filter((gap) => gap < SERVE_PAUSE);
-  return (TICK_SLOW * gaps.length) / gaps.reduce((sum, gap) => sum + gap, 0);
+  return (TICK_SLOW * ticks) / took;
 }
 
 function percent(share) {
