@@ -231,7 +231,9 @@ function defined(file, name) {
 // second do each tick's work well within its counts. The page's ball is
 // timed in counts (ball_probe.js, looking every millisecond), and its ticks
 // are the columns it crosses, one a tick (the probe does not see it over the
-// net or under the scores). The pace is the counts 100 ticks should take over
+// net or under the scores); where it turns back, beside a paddle the probe
+// does not look at, the columns it went out of sight are unknown, and that
+// step is left out. The pace is the counts 100 ticks should take over
 // the counts they took, points' serve pauses left out, after 10 in which a
 // game that started late (the page's first frames are slow) catches up.
 // Counts, not milliseconds: a moment the machine's load takes the browser
@@ -249,12 +251,16 @@ async function pongPace(page) {
   await waitFor(`${PACE_SKIPPED + PACE_TICKS} ticks of PONG2's ball`, async () => {
     const moves = await page.evaluate(() => window.ballProbe.moves);
     let seen = 0;
+    let way = 0;
     ticks = 0;
     took = 0;
     for (let i = 1; i < moves.length && ticks < PACE_TICKS; i++) {
       const counts = moves[i].count - moves[i - 1].count;
-      if (counts >= SERVE_PAUSE) continue;
-      const crossed = Math.abs(moves[i].column - moves[i - 1].column);
+      const step = moves[i].column - moves[i - 1].column;
+      const turned = way !== 0 && Math.sign(step) !== way;
+      way = Math.sign(step);
+      if (counts >= SERVE_PAUSE || turned || step === 0) continue;
+      const crossed = Math.abs(step);
       seen += crossed;
       if (seen <= PACE_SKIPPED) continue;
       ticks += crossed;
