@@ -48,11 +48,13 @@ windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils
 # The web build (web/build.sh, "web"): Emscripten (its compiler, its SDL 1.2
 # and its CMake toolchain; it brings Debian's node), dpkg-dev for apt-get
 # source, FreeFont for the page's font, and rsvg-convert (librsvg2-bin) to
-# draw the page's icons from our own. The test command adds Debian's
-# chromium, which the browser tests drive headless, and npm to install their
-# DevTools client (tests/web/package-lock.json) unless an npm is there already.
+# draw the page's icons from our own. The test command adds the three engines
+# the browser tests drive: chromium, firefox-esr and WebKitGTK with its
+# WebKitWebDriver (webkit2gtk-driver; its MiniBrowser runs on the tests'
+# Xvfb), and npm to install their clients (tests/web/package-lock.json)
+# unless an npm is there already.
 web_packages="emscripten dpkg-dev fonts-freefont-ttf librsvg2-bin"
-web_test_packages="chromium"
+web_test_packages="chromium firefox-esr webkit2gtk-driver"
 command -v npm >/dev/null 2>&1 || web_test_packages="$web_test_packages npm"
 
 # The Debian package (scripts/package.sh, "package"): Debian's packaging
@@ -99,13 +101,17 @@ if [ -n "$missing" ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 fi
 
-# The browser tests' DevTools client, from npm at the versions
-# tests/web/package-lock.json pins, into tests/web/node_modules. Its install
-# scripts are not run, and so no browser is downloaded.
+# The browser tests' clients, from npm at the versions
+# tests/web/package-lock.json pins, into tests/web/node_modules (again when
+# the pins change). Their install scripts are not run, and so no browser or
+# driver is downloaded.
 if [[ " ${*:-run} " == *" test "* ]]; then
     web_tests="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
-    if [ ! -f "$web_tests/node_modules/puppeteer-core/package.json" ]; then
+    # The lock file the packages were installed from is kept beside them: a
+    # changed pin installs them again.
+    if ! cmp -s "$web_tests/package-lock.json" "$web_tests/node_modules/.installed-from-lock.json"; then
         echo "Installing the browser tests' npm packages (tests/web/package-lock.json)"
         (cd "$web_tests" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+        cp "$web_tests/package-lock.json" "$web_tests/node_modules/.installed-from-lock.json"
     fi
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The web build's speed beside the desktop window's, on this machine in this
 # run: frames a second in each view, and PONG2's ball pace (moves of the ball
-# a second in the framed view, where the game starts), in headless chromium
+# a second in the framed view, where the game starts), in each engine the
+# browser checks drive (chromium, firefox-esr, WebKitGTK on the same Xvfb)
 # and in the real window under Xvfb. A benchmark, not a test: it prints the
 # figures and checks nothing.
 #
@@ -62,18 +63,27 @@ APP_PID=""
 # A probe that was not loaded counts nothing: no figure rather than zeros.
 [ "$desktop_framed" != 0 ] || fail "the flip probe counted no frame of the desktop window (not preloaded?)"
 
-echo "Page in headless chromium (build-web/dist/vostrelina.html), PONG2: $seconds s a view, $((3 * seconds)) s framed"
+engines="chromium,firefox,webkit"
+echo "Page in $engines (build-web/dist/vostrelina.html), PONG2: $seconds s a view, $((3 * seconds)) s framed"
 web=$(NODE_PATH="$top/tests/web/node_modules" node "$top/bench/web/web_bench.js" \
-    "file://$top/build-web/dist/vostrelina.html" "$seconds")
-web_framed=$(awk '$1 == "framed" { print $2 }' <<< "$web")
-web_moves=$(awk '$1 == "framed" { print $3 }' <<< "$web")
-web_full=$(awk '$1 == "full" { print $2 }' <<< "$web")
-web_debug=$(awk '$1 == "debug" { print $2 }' <<< "$web")
+    "file://$top/build-web/dist/vostrelina.html" "$seconds" "$engines")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
-printf '\n%-8s %16s %16s %8s\n' view "desktop frames/s" "page frames/s" ratio
-printf '%-8s %16s %16s %8s\n' full "$desktop_full" "$web_full" "$(ratio "$web_full" "$desktop_full")"
-printf '%-8s %16s %16s %8s\n' framed "$desktop_framed" "$web_framed" "$(ratio "$web_framed" "$desktop_framed")"
-printf '%-8s %16s %16s %8s\n' debug "$desktop_debug" "$web_debug" "$(ratio "$web_debug" "$desktop_debug")"
-printf '\nPONG2 ball moves a second (framed view): desktop %s, page %s, pace ratio %s\n' \
-    "$desktop_moves" "$web_moves" "$(ratio "$web_moves" "$desktop_moves")"
+# The page's figure for engine $1 in view $2 (field $3: 3 frames, 4 moves).
+figure() { awk -v e="$1" -v v="$2" -v f="${3:-3}" '$1 == e && $2 == v { print $f }' <<< "$web"; }
+printf '\n%-9s %-8s %16s %16s %8s\n' engine view "desktop frames/s" "page frames/s" ratio
+desktop_figure() {
+    case "$1" in full) echo "$desktop_full" ;; framed) echo "$desktop_framed" ;; debug) echo "$desktop_debug" ;; esac
+}
+for engine in ${engines//,/ }; do
+    for view in full framed debug; do
+        printf '%-9s %-8s %16s %16s %8s\n' "$engine" "$view" "$(desktop_figure "$view")" "$(figure "$engine" "$view")" \
+            "$(ratio "$(figure "$engine" "$view")" "$(desktop_figure "$view")")"
+    done
+done
+printf '\nPONG2 ball moves a second (framed view): desktop %s\n' "$desktop_moves"
+for engine in ${engines//,/ }; do
+    moves=$(figure "$engine" framed 4)
+    printf '  %-9s %6s, pace ratio %s; delay-timer counts a second %s\n' "$engine" "$moves" \
+        "$(ratio "$moves" "$desktop_moves")" "$(figure "$engine" framed 5)"
+done

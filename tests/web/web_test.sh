@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# The web build in Debian's chromium, headless, driven through its DevTools
-# protocol (web_test.js): PONG2 plays, keys and the on-screen keypad reach
+# The web build in three engines, Debian's own builds: chromium headless
+# (DevTools), firefox-esr headless (WebDriver BiDi) and WebKitGTK through
+# WebKitWebDriver, on the Xvfb display the desktop's pictures are grabbed on
+# (web_test.js and engines.js). The same checks in each: PONG2 plays at the
+# desktop's pace (and, in chromium, with the CPU slowed), keys and the on-screen keypad reach
 # it, a held key is one press and a press released before the program polls
 # is still one, the views match the desktop window's pictures, ROMs picked,
 # dropped or named by ?rom= behave as on the desktop, the single file plays
 # from disk and --rom bakes a ROM into it, and no page logs an error.
 #
-# Usage: bash tests/web/web_test.sh BUILD WEB
-#   BUILD  the desktop build folder (vostrelina, wm_close, window-title)
-#   WEB    the web build folder (web/build.sh's build-web)
+# Usage: bash tests/web/web_test.sh BUILD WEB [ENGINES]
+#   BUILD    the desktop build folder (vostrelina, wm_close, window-title)
+#   WEB      the web build folder (web/build.sh's build-web)
+#   ENGINES  chromium,firefox,webkit (the default) or some of them
 #
 # The desktop's pictures of the same ROM in the same state are grabbed first,
 # from the real window under Xvfb (tests/e2e/lib.sh).
@@ -21,9 +25,9 @@ web="$(cd "$2" && pwd)"
 # shellcheck source=../e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
 
-# The browser tests' client, as package-lock.json pins it, installed by
-# scripts/setup.sh test; no browser is downloaded with it (Debian's chromium
-# is driven).
+# The engines and the browser tests' clients, as package-lock.json pins
+# them, installed by scripts/setup.sh test; no browser or driver is
+# downloaded (Debian's are driven).
 bash "$top/scripts/setup.sh" test
 
 # The ROMs, written here byte by byte:
@@ -70,9 +74,6 @@ if [ -n "$compat" ] && [ "$(readlink -f "$compat")" != "$(readlink -f "$usual")"
         echo "ok: the $view view is the same on the classic SDL 1.2 and on sdl12-compat but for $rounded text-edge pixels within two steps"
     done
 fi
-kill "$XVFB_PID" 2>/dev/null || true
-XVFB_PID=""
-
 # The desktop's messages for a ROM that is not there, started from /, the
 # page's working folder too; under SDL's dummy driver the dialog waits for
 # nobody, and the program ends at once.
@@ -85,4 +86,4 @@ bash "$top/web/build.sh" --rom "$WORK_DIR/views.ch8" --out "$WORK_DIR/views.html
 # The page served from a copy of the web folder with the test ROMs beside it.
 mkdir -p "$WORK_DIR/site"
 cp "$web/dist"/* "$WORK_DIR/views.ch8" "$WORK_DIR/held.ch8" "$WORK_DIR/presses.ch8" "$WORK_DIR/site/"
-NODE_PATH="$here/node_modules" node "$here/web_test.js" "$WORK_DIR" || fail "the browser checks (above)"
+NODE_PATH="$here/node_modules" node "$here/web_test.js" "$WORK_DIR" "${3:-chromium,firefox,webkit}" || fail "the browser checks (above)"
