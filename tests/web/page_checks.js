@@ -9,7 +9,7 @@
 const fs = require("fs");
 const path = require("path");
 
-const DEADLINE_MS = Number(process.env.E2E_DEADLINE || 30) * 1000;
+const { waitFor, shows, moves } = require("./canvas");
 const CANVAS = { width: 320, height: 160 };
 
 // The screens: phones held upright and sideways with touch, desktops with a
@@ -23,17 +23,6 @@ const SCREENS = [
   { width: 1920, height: 1080, deviceScaleFactor: 1, isMobile: false, hasTouch: false },
 ];
 
-async function waitFor(what, check) {
-  const end = Date.now() + DEADLINE_MS;
-  let why = "";
-  for (;;) {
-    const answer = await check();
-    if (answer === true) return;
-    why = answer || why;
-    if (Date.now() > end) throw new Error(`${what}: not within ${DEADLINE_MS / 1000} s${why ? ` (${why})` : ""}`);
-    await new Promise((resolve) => setTimeout(resolve, 50));
-  }
-}
 
 const errors = [];
 
@@ -64,36 +53,10 @@ async function open(browser, url, screen) {
   return page;
 }
 
-function pixel(page, x, y) {
-  return page.evaluate((px, py) => {
-    const d = document.getElementById("screen").getContext("2d").getImageData(px, py, 1, 1).data;
-    return [d[0], d[1], d[2]].map((v) => v.toString(16).padStart(2, "0").toUpperCase()).join("");
-  }, x, y);
-}
 
-// A check for waitFor: every (x, y, RRGGBB) triple holds.
-function shows(page, ...triples) {
-  return async () => {
-    for (let i = 0; i < triples.length; i += 3) {
-      const got = await pixel(page, triples[i], triples[i + 1]);
-      if (got !== triples[i + 2]) return `(${triples[i]}, ${triples[i + 1]}) is ${got}, expected ${triples[i + 2]}`;
-    }
-    return true;
-  };
-}
 
 const canvasPicture = (page) => page.evaluate(() => document.getElementById("screen").toDataURL());
 
-// A check for waitFor: the canvas shows another picture than at the last look.
-function moves(page) {
-  let before = null;
-  return async () => {
-    const now = await canvasPicture(page);
-    if (before !== null && now !== before) return true;
-    before = now;
-    return "two pictures in a row are the same";
-  };
-}
 
 const pongFramed = (page) => waitFor("PONG2's framed view", shows(page, 2, 2, "999999", 317, 157, "999999"));
 
