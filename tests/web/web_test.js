@@ -74,16 +74,26 @@ async function savePicture(page, name) {
   return file;
 }
 
-// The share of pixels equal in two pictures of the window's size.
-function equalShare(a, b) {
+// The share of pixels equal in two pictures of the window's size; with
+// fuzz, of those within that colour distance of each other.
+function equalShare(a, b, fuzz = "0%") {
   let differing;
   try {
-    differing = execFileSync("compare", ["-metric", "AE", a, b, "null:"], { stdio: ["ignore", "pipe", "pipe"] });
+    differing = execFileSync("compare", ["-metric", "AE", "-fuzz", fuzz, a, b, "null:"],
+      { stdio: ["ignore", "pipe", "pipe"] });
   } catch (e) {
     differing = e.stderr; // compare exits with 1 when the pictures differ
   }
   return 1 - Number(String(differing).trim().split(/\s/)[0]) / CANVAS_PIXELS;
 }
+
+// The page blends its texts as the classic SDL 1.2 does; sdl12-compat's
+// window (Debian 13's) blits them through SDL 2, up to two steps darker at
+// the glyphs' edges, so against that window the texts' edges are counted as
+// equal within two steps (0.8 % of the range), as the check across the two
+// libraries counts them. Both shares are printed; on the classic library the
+// exact one is 100 %.
+const TEXT_ROUNDING = "0.8%";
 
 // Holds a key of the keyboard until the check holds.
 async function holdKey(page, key, what, check) {
@@ -365,18 +375,25 @@ async function views(ctx) {
   const shares = {};
   await waitFor("views.ch8 framed", shows(page, 2, 2, "999999", 57, 29, "FFFFFF"));
   ctx.state.framed = (await picture(page)).digest;
-  shares.F2 = equalShare(path.join(work, "desktop-framed.png"), await savePicture(page, `${name}-framed`));
+  const exact = {};
+  const compareView = async (key, desktop, shot) => {
+    const pagePicture = await savePicture(page, shot);
+    const desktopPicture = path.join(work, desktop);
+    exact[key] = Math.min(exact[key] ?? 1, equalShare(desktopPicture, pagePicture));
+    shares[key] = Math.min(shares[key] ?? 1, equalShare(desktopPicture, pagePicture, TEXT_ROUNDING));
+  };
+  await compareView("F2", "desktop-framed.png", `${name}-framed`);
   await holdKey(page, "F1", "F1's full view", shows(page, 2, 2, "000000", 31, 16, "FFFFFF"));
-  shares.F1 = equalShare(path.join(work, "desktop-full.png"), await savePicture(page, `${name}-full`));
+  await compareView("F1", "desktop-full.png", `${name}-full`);
   await holdKey(page, "F3", "F3's debug view", shows(page, 150, 2, "777777", 109, 54, "FFFFFF"));
-  shares.F3 = equalShare(path.join(work, "desktop-debug.png"), await savePicture(page, `${name}-debug`));
+  await compareView("F3", "desktop-debug.png", `${name}-debug`);
   await holdKey(page, "F2", "F2's framed view again", shows(page, 2, 2, "999999", 57, 29, "FFFFFF"));
-  const again = equalShare(path.join(work, "desktop-framed.png"), await savePicture(page, `${name}-framed-again`));
-  shares.F2 = Math.min(shares.F2, again);
+  await compareView("F2", "desktop-framed.png", `${name}-framed-again`);
   const stopped = await page.evaluate(() => window.f1Stopped);
   if (stopped !== true) throw new Error(`the browser's own use of F1 was not stopped (${stopped})`);
   for (const [key, share] of Object.entries(shares)) {
-    ctx.say(`${key}: ${percent(share)} of the pixels equal to the desktop window's`);
+    ctx.say(`${key}: ${percent(exact[key])} of the pixels equal to the desktop window's, ` +
+      `${percent(share)} within the texts' rounding`);
     if (!(share >= MIN_EQUAL_SHARE)) {
       throw new Error(`${key}'s view: only ${percent(share)} of the pixels equal the desktop's ` +
         `(pictures in ${work}: desktop-*.png, ${name}-*.png)`);
