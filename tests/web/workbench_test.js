@@ -8,14 +8,15 @@
 //   BUILD_DIR     the desktop build folder: PONG2, and tools/ with vostrelina-dbg
 //                 and vostrelina-dis
 //   DOTS_ROM      tests/tools/dots.asm assembled
+//
+// Required as a module, it gives the batches, vostrelina-dbg's answers and
+// the line-by-line comparison to the workbench page's checks
+// (workbench_page.js), which ask the same of the page.
 'use strict';
 const fs = require('fs');
 const path = require('path');
 const { execFileSync } = require('child_process');
 
-const [moduleDir, build, dotsRom, pong2Source] = process.argv.slice(2);
-const tools = path.join(build, 'tools');
-const pong2Rom = path.join(build, 'PONG2');
 let failures = 0;
 function fail(message) {
     console.error('workbench_test: FAIL: ' + message);
@@ -28,7 +29,7 @@ function fail(message) {
 // given in the session, breakpoints and watches that stop a continue, next
 // over a call, a poke the replay makes again, and refused commands.
 const dotsKeys = '300:5*200 900:7*3 1400:7*3 2100:7*3 2600:7*3 3100:7*3 4000:5*600';
-const BATCHES = [
+const batches = (dotsRom, pong2Rom) => [
     { rom: dotsRom, seed: '9', fps: '700', keys: dotsKeys, commands: [
         'state', 'step 57', 'state', 'print V1', 'print DT', 'back', 'state', 'back 20', 'state',
         'break sub_228', 'continue', 'state', 'continue', 'print [data_239]', 'watch VB', 'delete 0x21E', 'delete sub_228',
@@ -47,7 +48,7 @@ const BATCHES = [
         'screen', 'back 1', 'state', 'help', 'quit', 'state'] },
 ];
 
-function native(batch) {
+function native(tools, batch) {
     const args = [batch.rom];
     if (batch.seed) args.push('--seed', batch.seed);
     if (batch.fps) args.push('--fps', batch.fps);
@@ -72,47 +73,61 @@ function inPage(workbench, batch) {
     return text;
 }
 
-function sameLines(what, want, got) {
+// The first line where two answers differ, or '' if none does.
+function firstDifference(want, got) {
     const a = want.split('\n');
     const b = got.split('\n');
     for (let i = 0; i < Math.max(a.length, b.length); i++) {
-        if (a[i] === b[i]) continue;
-        fail(`${what}: line ${i + 1}: vostrelina-dbg "${a[i]}", debug() "${b[i]}"`);
-        return;
+        if (a[i] !== b[i]) return `line ${i + 1}: vostrelina-dbg "${a[i]}", debug() "${b[i]}"`;
     }
+    return '';
 }
 
-require(path.resolve(moduleDir, 'vostrelina-workbench.js'))({
-    // Given as bytes: node's fetch takes no file paths.
-    wasmBinary: fs.readFileSync(path.join(moduleDir, 'vostrelina-workbench.wasm')),
-}).then((workbench) => {
-    BATCHES.forEach((batch, i) => {
-        const want = native(batch);
-        if (want.split('\n').length < batch.commands.length) fail(`batch ${i + 1}: vostrelina-dbg said too little`);
-        sameLines(`batch ${i + 1} (${path.basename(batch.rom)})`, want, inPage(workbench, batch));
+function sameLines(what, want, got) {
+    const difference = firstDifference(want, got);
+    if (difference) fail(`${what}: ${difference}`);
+}
+
+module.exports = { batches, native, firstDifference };
+
+function main(moduleDir, build, dotsRom, pong2Source) {
+    const tools = path.join(build, 'tools');
+    const pong2Rom = path.join(build, 'PONG2');
+    const BATCHES = batches(dotsRom, pong2Rom);
+    require(path.resolve(moduleDir, 'vostrelina-workbench.js'))({
+        // Given as bytes: node's fetch takes no file paths.
+        wasmBinary: fs.readFileSync(path.join(moduleDir, 'vostrelina-workbench.wasm')),
+    }).then((workbench) => {
+        BATCHES.forEach((batch, i) => {
+            const want = native(tools, batch);
+            if (want.split('\n').length < batch.commands.length) fail(`batch ${i + 1}: vostrelina-dbg said too little`);
+            sameLines(`batch ${i + 1} (${path.basename(batch.rom)})`, want, inPage(workbench, batch));
+        });
+        // The options' messages are vostrelina-dbg's.
+        const refused = workbench.open(fs.readFileSync(dotsRom), '', '0', '');
+        if (!refused.startsWith('--fps wants')) fail(`open with fps 0 said "${refused}"`);
+
+        // PONG2's source assembles to the build's PONG2, and its disassembly is
+        // vostrelina-dis's and assembles back to the same bytes.
+        const pong2 = fs.readFileSync(pong2Rom);
+        const built = JSON.parse(workbench.assemble(fs.readFileSync(pong2Source, 'utf8')));
+        if (built.errors.length || !pong2.equals(Buffer.from(built.bytes))) fail('PONG2 assembles otherwise in the page');
+        const source = workbench.disassemble(pong2, 'PONG2');
+        const dis = execFileSync(path.join(tools, 'vostrelina-dis'), [pong2Rom], { encoding: 'utf8' });
+        if (source !== dis) fail('disassemble() differs from vostrelina-dis');
+        const back = JSON.parse(workbench.assemble(source));
+        if (!pong2.equals(Buffer.from(back.bytes))) fail('the disassembly does not assemble back to PONG2');
+        // An error and a warning at their lines.
+        const faulty = JSON.parse(workbench.assemble('start:\n    CLS\n    LD V1, 0x100\n    JP start\n'));
+        if (faulty.bytes.length || faulty.errors.length !== 1 || faulty.errors[0].line !== 3)
+            fail('the error of line 3: ' + JSON.stringify(faulty));
+
+        if (failures) process.exit(1);
+        console.log(`workbench_test: ${BATCHES.length} batches answered as vostrelina-dbg; assembly round trip ok`);
+    }).catch((e) => {
+        console.error('workbench_test: ' + e);
+        process.exit(1);
     });
-    // The options' messages are vostrelina-dbg's.
-    const refused = workbench.open(fs.readFileSync(dotsRom), '', '0', '');
-    if (!refused.startsWith('--fps wants')) fail(`open with fps 0 said "${refused}"`);
+}
 
-    // PONG2's source assembles to the build's PONG2, and its disassembly is
-    // vostrelina-dis's and assembles back to the same bytes.
-    const pong2 = fs.readFileSync(pong2Rom);
-    const built = JSON.parse(workbench.assemble(fs.readFileSync(pong2Source, 'utf8')));
-    if (built.errors.length || !pong2.equals(Buffer.from(built.bytes))) fail('PONG2 assembles otherwise in the page');
-    const source = workbench.disassemble(pong2, 'PONG2');
-    const dis = execFileSync(path.join(tools, 'vostrelina-dis'), [pong2Rom], { encoding: 'utf8' });
-    if (source !== dis) fail('disassemble() differs from vostrelina-dis');
-    const back = JSON.parse(workbench.assemble(source));
-    if (!pong2.equals(Buffer.from(back.bytes))) fail('the disassembly does not assemble back to PONG2');
-    // An error and a warning at their lines.
-    const faulty = JSON.parse(workbench.assemble('start:\n    CLS\n    LD V1, 0x100\n    JP start\n'));
-    if (faulty.bytes.length || faulty.errors.length !== 1 || faulty.errors[0].line !== 3)
-        fail('the error of line 3: ' + JSON.stringify(faulty));
-
-    if (failures) process.exit(1);
-    console.log(`workbench_test: ${BATCHES.length} batches answered as vostrelina-dbg; assembly round trip ok`);
-}).catch((e) => {
-    console.error('workbench_test: ' + e);
-    process.exit(1);
-});
+if (require.main === module) main(...process.argv.slice(2));
