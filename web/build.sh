@@ -3,7 +3,9 @@
 # build-web/dist: index.html (the page), vostrelina.js and vostrelina.wasm (the
 # program), PONG2, FreeSans.ttf, the app's manifest, icons and service worker
 # (sw.js), and vostrelina.html, one self-contained file holding the page and
-# program that plays straight from disk.
+# program that plays straight from disk; and the ROM authors' workbench,
+# workbench.html with its module (vostrelina-workbench.js and .wasm) and its
+# script bundled with the editor (workbench.bundle.js).
 #
 # Usage: bash web/build.sh [--rom GAME.ch8] [--out FILE.html]
 #   --rom ROM  the single file starts with ROM instead of PONG2
@@ -128,6 +130,21 @@ cp "$out/program/vostrelina.js" "$out/program/vostrelina.wasm" "$out/program/PON
 cp /usr/share/fonts/truetype/freefont/FreeSans.ttf "$dist/"
 cp "$out/program/vostrelina-workbench.js" "$out/program/vostrelina-workbench.wasm" "$dist/"
 
+# The workbench's editor, CodeMirror, and esbuild, which bundles it with the
+# page's script into one file: from npm at the versions of the lockfile
+# (web/workbench/package-lock.json), installed once into web/workbench/
+# node_modules and again only when the lockfile changes.
+workbench="$top/web/workbench"
+if ! cmp -s "$workbench/package-lock.json" "$workbench/node_modules/.installed-lock.json"; then
+    command -v npm >/dev/null || die "npm is missing (Debian's npm): it installs the workbench's editor"
+    echo "Installing the workbench's npm packages (web/workbench/package-lock.json)"
+    step npm-workbench env -C "$workbench" npm ci --no-audit --no-fund --loglevel=error
+    cp "$workbench/package-lock.json" "$workbench/node_modules/.installed-lock.json"
+fi
+step bundle-workbench "$workbench/node_modules/.bin/esbuild" "$workbench/workbench.js" --bundle --minify \
+    --format=iife --target=es2020 --outfile="$dist/workbench.bundle.js"
+cp "$workbench/workbench.html" "$workbench/workbench.css" "$dist/"
+
 # The page as an app: its manifest, and the icons drawn from the program's
 # own (data/vostrelina.svg): 192 and 512 for the manifest, 180 on the page's
 # grey for iOS's home screen, which fills transparency with black, and 48 for
@@ -142,7 +159,8 @@ rsvg-convert -w 48 -h 48 "$top/data/vostrelina.svg" -o "$dist/favicon.png"
 # The service worker keeps these files; its cache's name holds the version
 # and a hash of them, so each build that changes one replaces the last.
 kept=(index.html page.css page.js vostrelina.js vostrelina.wasm PONG2 FreeSans.ttf
-    manifest.webmanifest icon-192.png icon-512.png apple-touch-icon.png favicon.png)
+    manifest.webmanifest icon-192.png icon-512.png apple-touch-icon.png favicon.png
+    workbench.html workbench.css workbench.bundle.js vostrelina-workbench.js vostrelina-workbench.wasm)
 hash=$(cd "$dist" && cat "${kept[@]}" | sha256sum | cut -c1-12)
 list='"./"'
 for name in "${kept[@]}"; do list="$list, \"$name\""; done

@@ -407,6 +407,19 @@ const char* const HELP =
 
 }  // namespace
 
+void add_key_event(Session& session, const KeyEvent& event) {
+    // After the script's events of that step, so that FX0A takes this key.
+    std::vector<KeyEvent>& keys = session.settings.run.keys;
+    keys.insert(std::upper_bound(keys.begin(), keys.end(), event.step,
+                                 [](uint64_t step, const KeyEvent& e) { return step < e.step; }),
+                event);
+    // The runner skips the poll until the next event it knows of: now and
+    // in every snapshot, the new one comes first.
+    session.runner.busyStep = std::min(session.runner.busyStep, event.step);
+    for (Snapshot& snapshot : session.snapshots)
+        snapshot.runner.busyStep = std::min(snapshot.runner.busyStep, event.step);
+}
+
 bool continue_for(Session& session, uint64_t maxSteps) {
     return run_checked<false>(session, maxSteps, true, 0).kind != StopKind::DONE;
 }
@@ -533,19 +546,10 @@ Answer run_command(Session& s, const std::string& line) {
                             ? std::stoi(arg, nullptr, 16) : -1;
         if (key < 0) return refuse("key wants a keypad key 0-F, not '" + arg + "'");
         if (args == 2 && !read_count(words[2], count, "key", error)) return refuse(error);
-        // Down in the poll of the next step, up STEPS steps later; after the
-        // script's events of those steps, so that FX0A takes this key.
-        std::vector<KeyEvent>& keys = s.settings.run.keys;
+        // Down in the poll of the next step, up STEPS steps later.
         const uint64_t down = s.runner.step + 1;
-        for (const KeyEvent& event : {KeyEvent{down, key, true}, KeyEvent{down + count, key, false}}) {
-            keys.insert(std::upper_bound(keys.begin(), keys.end(), event.step,
-                                         [](uint64_t step, const KeyEvent& e) { return step < e.step; }),
-                        event);
-        }
-        // The runner skips the poll until the next event it knows of: now
-        // and in every snapshot, the new one comes first.
-        s.runner.busyStep = std::min(s.runner.busyStep, down);
-        for (Snapshot& snapshot : s.snapshots) snapshot.runner.busyStep = std::min(snapshot.runner.busyStep, down);
+        add_key_event(s, {down, key, true});
+        add_key_event(s, {down + count, key, false});
         return {"key " + hex(unsigned(key), 1) + " down at step " + std::to_string(down) + ", up at step " +
                 std::to_string(down + count) + "\n"};
     }

@@ -118,6 +118,11 @@ std::string listing_line(const Session& session, int address, const std::string&
 // The bytes the snapshots take now.
 size_t snapshot_bytes(const Session& session);
 
+// Adds a key event to the run's history, after those of its step: what the
+// key command does, and the workbench page for a key pressed as it runs.
+// The step is after the current one; a back keeps it, as it keeps pokes.
+void add_key_event(Session& session, const KeyEvent& event);
+
 // Runs at most maxSteps steps in continue's loop, stopping where continue
 // stops, without the answer continue writes once at the end; true when it
 // stopped before maxSteps. For the benchmark.

@@ -77,6 +77,13 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, st
     return true;
 }
 
+std::string key_script_text(const std::vector<KeyEvent>& events) {
+    std::string text;
+    for (const KeyEvent& event : events)
+        text += std::to_string(event.step) + (event.down ? ":+" : ":-") + hex(unsigned(event.key), 1) + "\n";
+    return text;
+}
+
 namespace {
 
 constexpr size_t MAX_KEY_SCRIPT = 1 << 20;  // far beyond any script written by hand

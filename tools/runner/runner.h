@@ -27,6 +27,10 @@ struct KeyEvent {
 // events come back in step order, those of one step in script order.
 bool parse_key_script(const std::string& text, std::vector<KeyEvent>& events, std::string& error);
 
+// The events as a key script parse_key_script reads back the same: one
+// STEP:+K or STEP:-K a line, in their order.
+std::string key_script_text(const std::vector<KeyEvent>& events);
+
 // The key script of a --keys argument: the file it names, if it names one
 // (one that exists, or '-'), else the argument itself; none for an empty
 // argument (no --keys given). 0, or the exit code of the message said.

@@ -12,9 +12,28 @@
 //   debug(line)                    what vostrelina-dbg's batch mode prints for
 //                                  the line, its lines joined by \n
 //
+// And for the page's own run of the session:
+//   lineAddresses(source)          JSON: for each source line, the address of
+//                                  the next byte there ([] with errors)
+//   useSymbols(text)               names addresses by a symbols file's labels
+//                                  (assemble's "symbols"), as --symbols does
+//   advance(steps)                 steps as the step command does; why it
+//                                  stopped early ("breakpoint", "watch ..."),
+//                                  or empty
+//   press(key, down)               a key going down or up in the next step's
+//                                  poll, kept in the run's history
+//   keyScript()                    that history as a --keys script
+//   screen()                       the display, as the screen command prints it
+//   state()                        JSON: the registers, stack, timers, the
+//                                  bytes at I and the code around PC
+//   mnemonics(), keypadLayout()    the assembler's mnemonics as JSON; the
+//                                  keyboard's keys over the keypad
+//
 // Bytes go in as a Uint8Array (embind takes it as a std::string's bytes).
 #include <emscripten/bind.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,13 +41,19 @@
 #include "cli.h"
 #include "debugger.h"
 #include "disassembler.h"
+#include "instructions.h"
+#include "keypad_layout.h"
 #include "runner.h"
+#include "symbols.h"
 
 namespace {
 
 // The one session of the page; open starts it anew.
 Session session;
 bool opened = false;
+// A key let go in the step it went down in would be neither held nor new
+// at any poll: it goes up a step later.
+uint64_t downAt[16];
 
 std::string json_string(const std::string& text) {
     std::string out = "\"";
@@ -55,7 +80,36 @@ std::string assemble_source(const std::string& source) {
     std::string bytes = "[";
     for (const uint8_t byte : result.image) bytes += (bytes.size() > 1 ? "," : "") + std::to_string(byte);
     return "{\"bytes\":" + bytes + "],\"errors\":" + json_messages(result.errors) +
-           ",\"warnings\":" + json_messages(result.warnings) + "}";
+           ",\"warnings\":" + json_messages(result.warnings) + ",\"symbols\":" +
+           json_string(symbols_text(result.labels)) + "}";
+}
+
+std::string json_numbers(const std::vector<int>& numbers) {
+    std::string out = "[";
+    for (const int n : numbers) out += (out.size() > 1 ? "," : "") + std::to_string(n);
+    return out + "]";
+}
+
+// A label before every line names the address of the next byte there: the
+// address of the line's statement, or of the next one after a line with
+// none. The assembler itself then says where each line went.
+constexpr const char* LINE_LABEL = "__vostrelina_line_";
+
+std::string line_addresses(const std::string& source) {
+    std::string labelled;
+    int lines = 0;
+    for (size_t start = 0; start <= source.size(); ++lines) {
+        size_t stop = source.find('\n', start);
+        if (stop == std::string::npos) stop = source.size();
+        labelled += LINE_LABEL + std::to_string(lines) + ":\n" + source.substr(start, stop - start) + "\n";
+        start = stop + 1;
+    }
+    const AsmResult result = assemble(labelled);
+    if (!result.errors.empty()) return "[]";
+    std::vector<int> addresses;
+    for (int line = 0; line < lines; ++line)
+        addresses.push_back(result.labels.at(LINE_LABEL + std::to_string(line)));
+    return json_numbers(addresses);
 }
 
 std::string disassemble_bytes(const std::string& bytes, const std::string& name) {
@@ -76,9 +130,68 @@ std::string open_session_on(const std::string& bytes, const std::string& seed, c
                                      bytes.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(bytes.size(), MAX_ROM_SIZE)));
     settings.symbols = disassembly_symbols(image);
     open_session(session, image, settings);
+    std::fill(std::begin(downAt), std::end(downAt), uint64_t(0));
     opened = true;
     return "";
 }
+
+std::string use_symbols(const std::string& text) {
+    Symbols symbols;
+    std::string error;
+    if (!parse_symbols(text, symbols, error)) return error;
+    session.settings.symbols = symbols;
+    return "";
+}
+
+std::string advance(double steps) {
+    if (!opened || steps < 1) return "";
+    const std::string text = batch_line(session, "step " + std::to_string(uint64_t(steps))).text;
+    // The step command's answer is why it stopped, if it did, then where.
+    if (text.size() < 2) return "";
+    const size_t lastLine = text.rfind('\n', text.size() - 2);
+    return lastLine == std::string::npos ? "" : text.substr(0, lastLine);
+}
+
+void press(int key, bool down) {
+    if (!opened || key < 0 || key > 15) return;
+    uint64_t step = current_step(session) + 1;
+    if (down) downAt[key] = step;
+    else step = std::max(step, downAt[key] + 1);
+    add_key_event(session, {step, key, down});
+}
+
+std::string key_script() { return key_script_text(session.settings.run.keys); }
+
+std::string state_json() {
+    std::string v;
+    for (const uint8_t value : machine.V) v += (v.empty() ? "" : ",") + std::to_string(value);
+    std::vector<int> stack(machine.stack, machine.stack + std::clamp(machine.sp, 0, int(STACK_DEPTH)));
+    std::vector<int> atI;
+    for (int i = 0; i < 16; ++i) atI.push_back(memory_at(machine, machine.I + i));
+    // The code around PC: a few instructions before it, more after.
+    std::string listing;
+    for (int address = machine.pc - 6; address <= machine.pc + 14; address += 2) {
+        if (address < 0 || address > 0xFFE) continue;
+        const std::string label = symbol_at(session, address);
+        listing += std::string(listing.empty() ? "" : ",") + "{\"address\":" + std::to_string(address) +
+                   ",\"label\":" + json_string(label) + ",\"text\":" + json_string(listing_line(session, address)) + "}";
+    }
+    return "{\"step\":" + std::to_string(current_step(session)) + ",\"pc\":" + std::to_string(machine.pc) +
+           ",\"i\":" + std::to_string(machine.I) + ",\"sp\":" + std::to_string(machine.sp) +
+           ",\"dt\":" + std::to_string(machine.delayTimer) + ",\"st\":" + std::to_string(machine.soundTimer) +
+           ",\"v\":[" + v + "],\"stack\":" + json_numbers(stack) + ",\"atI\":" + json_numbers(atI) +
+           ",\"listing\":[" + listing + "]}";
+}
+
+std::string mnemonics() {
+    std::set<std::string> names;
+    for (const Form& form : FORMS) names.insert(form.mnemonic);
+    std::string out = "[";
+    for (const std::string& name : names) out += (out.size() > 1 ? "," : "") + json_string(name);
+    return out + "]";
+}
+
+std::string keypad_layout() { return KEYPAD_LAYOUT; }
 
 std::string debug_line(const std::string& line) {
     if (!opened) return "no session: open a ROM first";
@@ -94,4 +207,13 @@ EMSCRIPTEN_BINDINGS(vostrelina_workbench) {
     emscripten::function("disassemble", &disassemble_bytes);
     emscripten::function("open", &open_session_on);
     emscripten::function("debug", &debug_line);
+    emscripten::function("lineAddresses", &line_addresses);
+    emscripten::function("useSymbols", &use_symbols);
+    emscripten::function("advance", &advance);
+    emscripten::function("press", &press);
+    emscripten::function("keyScript", &key_script);
+    emscripten::function("screen", &screen_text);
+    emscripten::function("state", &state_json);
+    emscripten::function("mnemonics", &mnemonics);
+    emscripten::function("keypadLayout", &keypad_layout);
 }
