@@ -285,11 +285,8 @@ async function debugBatches(ctx) {
     const options = {};
     for (const key of ["seed", "fps", "keys"]) if (batch[key]) options[key] = batch[key];
     const got = await page.evaluate(async (bytes, settings, commands) => {
-      try {
-        await window.vostrelina.open(new Uint8Array(bytes), settings);
-      } catch (error) {
-        return `open: ${error.message}\n`;
-      }
+      const problem = await window.vostrelina.open(new Uint8Array(bytes), settings);
+      if (problem) return `open: ${problem}\n`;
       let text = "";
       for (const command of commands) {
         if (command === "quit" || command === "q") break;
@@ -333,6 +330,12 @@ const KEYS = [
   "",
 ].join("\n");
 
+// The keyboard's key over keypad key k, as the program's own table has it.
+function keyboardKeyOf(k) {
+  const header = fs.readFileSync(path.join(top, "input/keypad_layout.h"), "utf8");
+  return header.match(/KEYPAD_LAYOUT\[\] = "([^"]{16})"/)[1][k];
+}
+
 // Keys pressed in the page while the program runs are recorded as a key
 // script; vostrelina-run with that script ends on the page's screen.
 async function recordedKeys(ctx) {
@@ -341,11 +344,17 @@ async function recordedKeys(ctx) {
   await page.evaluate((text) => window.vostrelina.setSource(text), KEYS);
   await run(page);
   const dots = async () => (await screenOf(page)).split("#").length - 1;
-  // The key R is keypad 5, as in the player.
+  const key = keyboardKeyOf(5);
   for (let count = 1; count <= 3; count++) {
-    await page.keyDown("r");
+    await page.keyDown(key);
     await waitFor(`dot ${count}`, async () => (await dots()) >= count || `${await dots()} dots`);
-    await page.keyUp("r");
+    await page.keyUp(key);
+    // Pressed again before the program has run a step, the key would never
+    // have been up for it.
+    await waitFor(`release ${count} taken`, () => page.evaluate(() => {
+      const last = window.vostrelina.keyScript().trim().split(/\s+/).pop();
+      return (/:-/.test(last) && window.vostrelina.state().step > parseInt(last, 10)) || `last key event ${last}`;
+    }));
   }
   const script = await page.evaluate(() => window.vostrelina.keyScript());
   const screen = await screenOf(page);
@@ -361,6 +370,25 @@ async function recordedKeys(ctx) {
     throw new Error(`vostrelina-run --keys ${scriptFile} --expect ${screenFile}: ${String(error.stderr).trim()}`);
   }
   return `a key script recorded in the page (${script.trim().split(/\s+/).length} events) ends on the page's screen in vostrelina-run`;
+}
+
+// A ROM picked opens in the editor as vostrelina-dis's source, and the
+// page says it assembles back to the same bytes.
+async function romAsSource(ctx) {
+  const rom = path.join(build, "PONG2");
+  const want = execFileSync(path.join(tools, "vostrelina-dis"), [rom], { encoding: "utf8" });
+  const page = await ctx.open(`${ctx.base}/workbench.html`);
+  await workbenchReady(page);
+  await page.upload("#rom-file", rom);
+  await waitFor("PONG2's source in the editor", async () =>
+    (await page.evaluate(() => window.vostrelina.source())) === want || "another source");
+  const said = `PONG2 : la source réassemblée redonne ses ${fs.statSync(rom).size} octets.`;
+  await waitFor("the page to say the same bytes", async () => {
+    const status = await page.evaluate(() => document.getElementById("rom-status").textContent);
+    return status === said || `it says ${JSON.stringify(status)}`;
+  });
+  await page.close();
+  return "PONG2 picked opens as vostrelina-dis's source, said to assemble back to its bytes";
 }
 
 // The source opened again (a reload) is the one last edited.
@@ -388,6 +416,7 @@ const CHECKS = [
   { name: "workbench: edit and run", run: editAndRun },
   { name: "workbench: debug batches", run: debugBatches },
   { name: "workbench: recorded keys", run: recordedKeys },
+  { name: "workbench: ROM as source", needs: ["upload"], run: romAsSource },
   { name: "workbench: reload", run: reloadKeeps },
 ];
 
