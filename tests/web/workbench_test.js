@@ -73,12 +73,13 @@ function inPage(workbench, batch) {
     return text;
 }
 
-// The first line where two answers differ, or '' if none does.
-function firstDifference(want, got) {
+// The first line where two answers differ, or '' if none does; the
+// answers' givers named as given.
+function firstDifference(want, got, givers = ['vostrelina-dbg', 'debug()']) {
     const a = want.split('\n');
     const b = got.split('\n');
     for (let i = 0; i < Math.max(a.length, b.length); i++) {
-        if (a[i] !== b[i]) return `line ${i + 1}: vostrelina-dbg "${a[i]}", debug() "${b[i]}"`;
+        if (a[i] !== b[i]) return `line ${i + 1}: ${givers[0]} "${a[i]}", ${givers[1]} "${b[i]}"`;
     }
     return '';
 }
