@@ -391,6 +391,38 @@ async function romAsSource(ctx) {
   return "PONG2 picked opens as vostrelina-dis's source, said to assemble back to its bytes";
 }
 
+// The page's downloads, as vostrelina-asm and vostrelina-run would write
+// them: the source, the ROM, and the screen of a run, which --expect takes.
+// Only chromium's DevTools lets a check choose where downloads go.
+async function downloads(ctx) {
+  const folder = path.join(ctx.work, `${ctx.engine.name}-downloads`);
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(folder);
+  const page = await ctx.open(`${ctx.base}/workbench.html`);
+  await workbenchReady(page);
+  const devtools = await page.devtools();
+  await devtools.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: folder });
+  await page.evaluate((text) => window.vostrelina.setSource(text), GLYPHS);
+  await run(page);
+  const rom = assembled(ctx.work, "glyphs", GLYPHS);
+  const screen = nativeScreen(rom);
+  await waitFor("Run's picture", showsScreen(page, screen));
+  const wanted = { "programme.asm": Buffer.from(GLYPHS), "programme.ch8": fs.readFileSync(rom),
+    "programme.screen": Buffer.from(screen) };
+  for (const button of ["save-source", "save-rom", "save-screen"]) {
+    await page.evaluate((id) => document.getElementById(id).click(), button);
+  }
+  await waitFor("the three files downloaded", async () => {
+    const wrong = Object.entries(wanted).filter(([name, bytes]) => {
+      const file = path.join(folder, name);
+      return !fs.existsSync(file) || !fs.readFileSync(file).equals(bytes);
+    }).map(([name]) => name);
+    return wrong.length === 0 || `not yet as they should be: ${wrong.join(", ")} (in ${folder}: ${fs.readdirSync(folder).join(", ")})`;
+  });
+  await page.close();
+  return "the source, the ROM and the screen downloaded are vostrelina-asm's and vostrelina-run's";
+}
+
 // The source opened again (a reload) is the one last edited.
 async function reloadKeeps(ctx) {
   const key = fs.readFileSync(path.join(top, "web/workbench/keep.js"), "utf8").match(/STORAGE_KEY = "([^"]+)"/)[1];
@@ -417,6 +449,7 @@ const CHECKS = [
   { name: "workbench: debug batches", run: debugBatches },
   { name: "workbench: recorded keys", run: recordedKeys },
   { name: "workbench: ROM as source", needs: ["upload"], run: romAsSource },
+  { name: "workbench: downloads", needs: ["devtools"], run: downloads },
   { name: "workbench: reload", run: reloadKeeps },
 ];
 
