@@ -6,7 +6,8 @@
 // argv[3], if given, names the engines to run, comma-separated (all three by
 // default: chromium, firefox, webkit).
 //
-// One table of checks (CHECKS below, and page_checks.js's when it is there),
+// One table of checks (CHECKS below, then workbench_page.js's, and
+// page_checks.js's when it is there),
 // each written once against the engines' common page (engines.js) and run in
 // every engine; a check that needs what an engine lacks is reported as
 // SKIP with the reason. Every state is waited for, with a deadline of

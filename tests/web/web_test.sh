@@ -7,7 +7,8 @@
 # it, a held key is one press and a press released before the program polls
 # is still one, the views match the desktop window's pictures, ROMs picked,
 # dropped or named by ?rom= behave as on the desktop, the single file plays
-# from disk and --rom bakes a ROM into it, and no page logs an error.
+# from disk and --rom bakes a ROM into it, and no page logs an error; then the
+# workbench's page against the native tools (workbench_page.js).
 #
 # Usage: bash tests/web/web_test.sh BUILD WEB [ENGINES]
 #   BUILD    the desktop build folder (vostrelina, wm_close, window-title)
