@@ -22,8 +22,8 @@ const served = path.join(process.argv[2], "site");
 const build = process.env.BUILD_DIR || path.join(top, "build-dev");
 const tools = path.join(build, "tools");
 
-// Our ROMs, as source: the page assembles it as the author's, the native
-// assembler for vostrelina-run and vostrelina-dbg.
+// Our ROMs, as source: the page assembles them as an author's would be,
+// vostrelina-asm for the native tools.
 // glyphs.asm draws the glyphs 0 and 1 at (0, 0) and (8, 0), then parks:
 // a picture that shows once Run has run it.
 const GLYPHS = [
@@ -51,8 +51,8 @@ function assembled(work, name, source) {
 }
 
 // vostrelina-run's final screen of rom, as text.
-function nativeScreen(rom, ...options) {
-  return execFileSync(path.join(tools, "vostrelina-run"), [rom, "--screen", "-", ...options],
+function nativeScreen(rom) {
+  return execFileSync(path.join(tools, "vostrelina-run"), [rom, "--screen", "-"],
     { encoding: "utf8", stdio: ["ignore", "pipe", "pipe"] });
 }
 
@@ -112,7 +112,7 @@ async function storageRefused(ctx) {
 // A share link's fragment carries the source (accents and all) back; a
 // link cut short is refused with a message in French; an address without
 // one has none. The workbench opened at that link holds the source, and
-// Run shows its picture.
+// Run shows its picture; opened at the cut one, it says why.
 async function shareLink(ctx) {
   const keep = await keepPage(ctx);
   await keepReady(keep);
@@ -137,6 +137,13 @@ async function shareLink(ctx) {
   await run(page);
   await waitFor("the shared program's picture", showsScreen(page, nativeScreen(assembled(ctx.work, "shared", source))));
   await page.close();
+  const cut = await ctx.open(`${ctx.base}/workbench.html${answer.fragment.slice(0, -4)}`);
+  await workbenchReady(cut);
+  await waitFor("the cut link's message", async () => {
+    const said = await cut.evaluate(() => document.getElementById("console").textContent);
+    return said.includes(answer.cut) || `the console says ${JSON.stringify(said)}`;
+  });
+  await cut.close();
   return `a share link (${answer.fragment.length} characters) opens the workbench on its source, ready to run; a cut one is refused`;
 }
 
