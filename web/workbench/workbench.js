@@ -441,21 +441,29 @@ $("save-symbols").addEventListener("click", () => {
   const result = romOfSource();
   if (result) downloadFile(`${programName}.sym`, result.symbols, "text/plain");
 });
+// The key script and the screen go with the step they were taken at: the
+// run pauses, so that both downloads and the command agree.
 $("save-keys").addEventListener("click", () => {
   if (mode === "idle") return say("rien n'a tourné : pas de touches");
-  downloadFile(`${programName}.keys`, wb.keyScript(), "text/plain");
+  if (mode === "running") setMode("paused");
+  downloadFile(`${programName}.keys`, wb.keyScript() || "# no key pressed\n", "text/plain");
   say(replayCommand());
 });
 $("save-screen").addEventListener("click", () => {
   if (mode === "idle") return say("rien n'a tourné : pas d'écran");
+  if (mode === "running") setMode("paused");
   downloadFile(`${programName}.screen`, wb.screen(), "text/plain");
   say(replayCommand());
 });
 $("save-game").addEventListener("click", async () => {
   const result = romOfSource();
   if (!result) return;
-  const blob = await singleFileGame(new Uint8Array(result.bytes), `${programName}.ch8`);
-  downloadFile(`${programName}.html`, new Uint8Array(await blob.arrayBuffer()), "text/html");
+  try {
+    downloadFile(`${programName}.html`, await singleFileGame(new Uint8Array(result.bytes), `${programName}.ch8`),
+      "text/html");
+  } catch (error) {
+    say(error.message);
+  }
 });
 
 // --- Start -------------------------------------------------------------------
