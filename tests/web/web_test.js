@@ -488,12 +488,13 @@ const CHECKS = [
   { name: "single file", run: singleFiles },
 ];
 
-// page_checks.js, where it is, adds checks of the page of the same form.
-// WEB_CHECKS, a regular expression, keeps only the checks whose names it
-// matches, for a quicker run while working on some.
+// The workbench's checks (workbench_page.js) follow, and page_checks.js's,
+// where it is, come last (see there). WEB_CHECKS, a regular expression,
+// keeps only the checks whose names it matches, for a quicker run while
+// working on some.
 function allChecks() {
   const more = path.join(__dirname, "page_checks.js");
-  const all = fs.existsSync(more) ? [...CHECKS, ...require(more).CHECKS] : CHECKS;
+  const all = [...CHECKS, ...require("./workbench_page").CHECKS, ...(fs.existsSync(more) ? require(more).CHECKS : [])];
   const only = process.env.WEB_CHECKS && new RegExp(process.env.WEB_CHECKS);
   return only ? all.filter((check) => only.test(check.name)) : all;
 }

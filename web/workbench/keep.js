@@ -40,9 +40,24 @@ export function loadSource() {
 
 // --- The share link ------------------------------------------------------------
 
+// Written and read by hand, both ends awaited together: a damaged stream's
+// error then reaches the caller only, where Firefox would also log a pipe's
+// or a Response's as an error of the page.
 async function throughStream(bytes, stream) {
-  const out = new Blob([bytes]).stream().pipeThrough(stream);
-  return new Uint8Array(await new Response(out).arrayBuffer());
+  const writer = stream.writable.getWriter();
+  const reader = stream.readable.getReader();
+  const chunks = [];
+  const read = async () => {
+    for (let chunk = await reader.read(); !chunk.done; chunk = await reader.read()) chunks.push(chunk.value);
+  };
+  await Promise.all([writer.write(bytes).then(() => writer.close()), read()]);
+  const out = new Uint8Array(chunks.reduce((size, chunk) => size + chunk.length, 0));
+  let at = 0;
+  for (const chunk of chunks) {
+    out.set(chunk, at);
+    at += chunk.length;
+  }
+  return out;
 }
 
 // base64url without padding, as a fragment carries it untouched.
