@@ -133,12 +133,13 @@ cp "$out/program/vostrelina-workbench.js" "$out/program/vostrelina-workbench.was
 # The workbench's editor, CodeMirror, and esbuild, which bundles it with the
 # page's script into one file: from npm at the versions of the lockfile
 # (web/workbench/package-lock.json), installed once into web/workbench/
-# node_modules and again only when the lockfile changes.
+# node_modules and again only when the lockfile changes, without install
+# scripts: esbuild runs from its platform package.
 workbench="$top/web/workbench"
 if ! cmp -s "$workbench/package-lock.json" "$workbench/node_modules/.installed-lock.json"; then
     command -v npm >/dev/null || die "npm is missing (Debian's npm): it installs the workbench's editor"
     echo "Installing the workbench's npm packages (web/workbench/package-lock.json)"
-    step npm-workbench env -C "$workbench" npm ci --no-audit --no-fund --loglevel=error
+    step npm-workbench env -C "$workbench" npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
     cp "$workbench/package-lock.json" "$workbench/node_modules/.installed-lock.json"
 fi
 step bundle-workbench "$workbench/node_modules/.bin/esbuild" "$workbench/workbench.js" --bundle --minify \
