@@ -103,6 +103,7 @@ function setMode(newMode, why = "") {
   mode = newMode;
   elements.pause.disabled = mode === "idle";
   elements.step.disabled = mode === "idle";
+  $("next").disabled = mode === "idle";
   elements.back.disabled = mode === "idle";
   elements.pause.setAttribute("aria-pressed", String(mode === "paused"));
   elements.pause.textContent = mode === "paused" ? "Reprendre" : "Pause";
@@ -174,14 +175,16 @@ function command(line) {
 
 // --- The display -------------------------------------------------------------
 
-// The player's two views of the display (app/views.h, GRID_PLACEMENTS and
-// views.cpp): the full one, the grid over the whole 320 x 160 window at 5
-// pixels a cell, and the framed one, at 4 from (32, 16) on the light grey.
-// Here every cell is a whole number of device pixels.
-const VIEWS = {
-  full: { width: 320, height: 160, cell: 5, left: 0, top: 0, ground: "#000" },
-  framed: { width: 320, height: 160, cell: 4, left: 32, top: 16, ground: "#999999" },
-};
+// The player's full and framed views of the display: their grids (cell
+// size, left, top) are app/views.h's GRID_PLACEMENTS, the framed view's
+// ground views.cpp's light grey, both written in by web/build.sh. The grid
+// is centred in the window, which it fills in the full view. Here every
+// cell is a whole number of device pixels.
+/* global PLAYER_GRIDS, FRAMED_GREY */
+function playerView([cell, left, top], ground) {
+  return { width: 64 * cell + 2 * left, height: 32 * cell + 2 * top, cell, left, top, ground };
+}
+const VIEWS = { full: playerView(PLAYER_GRIDS[0], "#000"), framed: playerView(PLAYER_GRIDS[1], FRAMED_GREY) };
 let view = "full";
 let lastScreen = "";
 
@@ -277,6 +280,7 @@ elements.pause.addEventListener("click", () => {
   else if (mode === "paused") setMode("running");
 });
 elements.step.addEventListener("click", () => say(command("step")));
+$("next").addEventListener("click", () => say(command("next")));
 elements.back.addEventListener("click", () => {
   const count = Math.max(1, Math.floor(Number(elements.backCount.value) || 1));
   say(command(`back ${count}`));
