@@ -133,16 +133,27 @@ cp "$out/program/vostrelina-workbench.js" "$out/program/vostrelina-workbench.was
 # The workbench's editor, CodeMirror, and esbuild, which bundles it with the
 # page's script into one file: from npm at the versions of the lockfile
 # (web/workbench/package-lock.json), installed once into web/workbench/
-# node_modules and again only when the lockfile changes.
+# node_modules and again only when the lockfile changes, without install
+# scripts: esbuild runs from its platform package.
 workbench="$top/web/workbench"
 if ! cmp -s "$workbench/package-lock.json" "$workbench/node_modules/.installed-lock.json"; then
     command -v npm >/dev/null || die "npm is missing (Debian's npm): it installs the workbench's editor"
     echo "Installing the workbench's npm packages (web/workbench/package-lock.json)"
-    step npm-workbench env -C "$workbench" npm ci --no-audit --no-fund --loglevel=error
+    step npm-workbench env -C "$workbench" npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
     cp "$workbench/package-lock.json" "$workbench/node_modules/.installed-lock.json"
 fi
+# The workbench draws the display in the player's views: their grids are
+# GRID_PLACEMENTS' rows (app/views.h: cell size, left, top) and the framed
+# view's ground is views.cpp's light grey, written into the bundle from there.
+grids=$(sed -n '/GRID_PLACEMENTS\[\] = {/,/^};/p' "$top/app/views.h" |
+    grep -o '{[0-9]\+, [0-9]\+, [0-9]\+}' | tr '{}' '[]' | paste -sd, -)
+grey=$(grep -o 'LIGHT_GREY = 0x[0-9A-Fa-f]\{6\}' "$top/app/views.cpp" | cut -d' ' -f3)
+if [ "$(grep -o '\]' <<<"$grids" | wc -l)" != 3 ] || [ -z "$grey" ]; then
+    die "the views' grids or grey not read from app/views.h and app/views.cpp"
+fi
 step bundle-workbench "$workbench/node_modules/.bin/esbuild" "$workbench/workbench.js" --bundle --minify \
-    --format=iife --target=es2020 --outfile="$dist/workbench.bundle.js"
+    --format=iife --target=es2020 --define:PLAYER_GRIDS="[$grids]" --define:FRAMED_GREY="\"#${grey#0x}\"" \
+    --outfile="$dist/workbench.bundle.js"
 cp "$workbench/workbench.html" "$workbench/workbench.css" "$dist/"
 
 # The page as an app: its manifest, and the icons drawn from the program's

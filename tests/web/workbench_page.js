@@ -448,6 +448,36 @@ async function reloadKeeps(ctx) {
   return "a reload keeps the edited source";
 }
 
+// A click on a line's number sets a breakpoint at that line's address: Run
+// stops there, with PC the address the assembler gave the line and the line
+// marked in the editor as PC's.
+async function breakAtLine(ctx) {
+  const page = await ctx.open(`${ctx.base}/workbench.html`);
+  await workbenchReady(page);
+  await page.evaluate((text) => window.vostrelina.setSource(text), GLYPHS);
+  const line = GLYPHS.split("\n").indexOf("    DRW V1, V0, 5") + 1;
+  const pc = `0x${(0x200 + 2 * (line - 2)).toString(16).toUpperCase()}`;  // an instruction a line from line 2
+  const number = await page.evaluate((n) => {
+    const box = [...document.querySelectorAll("#editor .cm-lineNumbers .cm-gutterElement")]
+      .find((element) => element.textContent === String(n)).getBoundingClientRect();
+    return { x: box.left + box.width / 2, y: box.top + box.height / 2 };
+  }, line);
+  await page.pointerDown(number.x, number.y);
+  await page.pointerUp();
+  await run(page);
+  await waitFor(`a stop at line ${line}, marked`, async () => {
+    const [mode, marked] = await page.evaluate(() => {
+      const lines = [...document.querySelectorAll("#editor .cm-content > .cm-line")];
+      return [window.vostrelina.mode(), lines.findIndex((element) => element.classList.contains("cm-pc-line")) + 1];
+    });
+    return (mode === "paused" && marked === line) || `${mode}, line ${marked} marked`;
+  });
+  const at = await page.evaluate(() => window.vostrelina.debug("print PC"));
+  if (at !== `PC = ${pc}`) throw new Error(`stopped with ${at}, expected PC = ${pc}`);
+  await page.close();
+  return `a click on line ${line}'s number stops Run at ${pc}, the line marked`;
+}
+
 const CHECKS = [
   { name: "workbench: storage refused", run: storageRefused },
   { name: "workbench: share link", run: shareLink },
@@ -458,6 +488,7 @@ const CHECKS = [
   { name: "workbench: ROM as source", needs: ["upload"], run: romAsSource },
   { name: "workbench: downloads", needs: ["devtools"], run: downloads },
   { name: "workbench: reload", run: reloadKeeps },
+  { name: "workbench: break at a line", run: breakAtLine },
 ];
 
 module.exports = { CHECKS };

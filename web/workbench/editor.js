@@ -3,7 +3,7 @@
 // and the line of the instruction at PC marked.
 import { EditorState, StateEffect, StateField, RangeSet } from "@codemirror/state";
 import {
-  EditorView, Decoration, GutterMarker, keymap, lineNumbers, highlightActiveLine, drawSelection,
+  EditorView, Decoration, GutterMarker, gutter, keymap, lineNumbers, highlightActiveLine, drawSelection,
 } from "@codemirror/view";
 import { defaultKeymap, history, historyKeymap, indentWithTab } from "@codemirror/commands";
 import { StreamLanguage, HighlightStyle, syntaxHighlighting } from "@codemirror/language";
@@ -65,7 +65,7 @@ const theme = EditorView.theme({
   ".cm-activeLine": { backgroundColor: "#3a3a3a" },
   "&.cm-focused .cm-selectionBackground, .cm-selectionBackground": { backgroundColor: "#555 !important" },
   ".cm-pc-line": { backgroundColor: "#5a4a1a !important" },
-  ".cm-breakpoint": { color: "#ff5555", paddingLeft: "2px" },
+  ".cm-breakpoint": { color: "#ff5555", padding: "0 2px" },
 }, { dark: true });
 
 // --- Breakpoints: a dot in the gutter, kept at its line as the text moves --
@@ -118,6 +118,10 @@ const pcLine = StateField.define({
 // onGutterClick(line) follows a click in a line's number (1-based); run()
 // is Ctrl+Enter's.
 export function createEditor({ parent, text, mnemonics, check, onChange, onGutterClick, run }) {
+  const gutterClick = (v, line) => {
+    onGutterClick(v.state.doc.lineAt(line.from).number);
+    return true;
+  };
   const lint = linter((view) => {
     const doc = view.state.doc;
     return check(doc.toString()).filter((m) => m.line >= 1 && m.line <= doc.lines).map((m) => {
@@ -132,15 +136,15 @@ export function createEditor({ parent, text, mnemonics, check, onChange, onGutte
       extensions: [
         breakpoints,
         pcLine,
-        lineNumbers({
+        // A click on a line's number or beside it sets or removes its
+        // breakpoint, shown as a dot beside the number.
+        gutter({
+          class: "cm-breakpoints",
           markers: (v) => v.state.field(breakpoints),
-          domEventHandlers: {
-            mousedown(v, line) {
-              onGutterClick(v.state.doc.lineAt(line.from).number);
-              return true;
-            },
-          },
+          initialSpacer: () => breakMarker,
+          domEventHandlers: { mousedown: gutterClick },
         }),
+        lineNumbers({ domEventHandlers: { mousedown: gutterClick } }),
         lintGutter(),
         history(),
         drawSelection(),

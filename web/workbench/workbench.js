@@ -103,6 +103,7 @@ function setMode(newMode, why = "") {
   mode = newMode;
   elements.pause.disabled = mode === "idle";
   elements.step.disabled = mode === "idle";
+  $("next").disabled = mode === "idle";
   elements.back.disabled = mode === "idle";
   elements.pause.setAttribute("aria-pressed", String(mode === "paused"));
   elements.pause.textContent = mode === "paused" ? "Reprendre" : "Pause";
@@ -174,14 +175,16 @@ function command(line) {
 
 // --- The display -------------------------------------------------------------
 
-// The player's two views of the display (app/views.h, GRID_PLACEMENTS and
-// views.cpp): the full one, the grid over the whole 320 x 160 window at 5
-// pixels a cell, and the framed one, at 4 from (32, 16) on the light grey.
-// Here every cell is a whole number of device pixels.
-const VIEWS = {
-  full: { width: 320, height: 160, cell: 5, left: 0, top: 0, ground: "#000" },
-  framed: { width: 320, height: 160, cell: 4, left: 32, top: 16, ground: "#999999" },
-};
+// The player's full and framed views of the display: their grids (cell
+// size, left, top) are app/views.h's GRID_PLACEMENTS, the framed view's
+// ground views.cpp's light grey, both written in by web/build.sh. The grid
+// is centred in the window, which it fills in the full view. Here every
+// cell is a whole number of device pixels.
+/* global PLAYER_GRIDS, FRAMED_GREY */
+function playerView([cell, left, top], ground) {
+  return { width: 64 * cell + 2 * left, height: 32 * cell + 2 * top, cell, left, top, ground };
+}
+const VIEWS = { full: playerView(PLAYER_GRIDS[0], "#000"), framed: playerView(PLAYER_GRIDS[1], FRAMED_GREY) };
 let view = "full";
 let lastScreen = "";
 
@@ -277,6 +280,7 @@ elements.pause.addEventListener("click", () => {
   else if (mode === "paused") setMode("running");
 });
 elements.step.addEventListener("click", () => say(command("step")));
+$("next").addEventListener("click", () => say(command("next")));
 elements.back.addEventListener("click", () => {
   const count = Math.max(1, Math.floor(Number(elements.backCount.value) || 1));
   say(command(`back ${count}`));
@@ -441,21 +445,29 @@ $("save-symbols").addEventListener("click", () => {
   const result = romOfSource();
   if (result) downloadFile(`${programName}.sym`, result.symbols, "text/plain");
 });
+// The key script and the screen go with the step they were taken at: the
+// run pauses, so that both downloads and the command agree.
 $("save-keys").addEventListener("click", () => {
   if (mode === "idle") return say("rien n'a tourné : pas de touches");
-  downloadFile(`${programName}.keys`, wb.keyScript(), "text/plain");
+  if (mode === "running") setMode("paused");
+  downloadFile(`${programName}.keys`, wb.keyScript() || "# no key pressed\n", "text/plain");
   say(replayCommand());
 });
 $("save-screen").addEventListener("click", () => {
   if (mode === "idle") return say("rien n'a tourné : pas d'écran");
+  if (mode === "running") setMode("paused");
   downloadFile(`${programName}.screen`, wb.screen(), "text/plain");
   say(replayCommand());
 });
 $("save-game").addEventListener("click", async () => {
   const result = romOfSource();
   if (!result) return;
-  const blob = await singleFileGame(new Uint8Array(result.bytes), `${programName}.ch8`);
-  downloadFile(`${programName}.html`, new Uint8Array(await blob.arrayBuffer()), "text/html");
+  try {
+    downloadFile(`${programName}.html`, await singleFileGame(new Uint8Array(result.bytes), `${programName}.ch8`),
+      "text/html");
+  } catch (error) {
+    say(error.message);
+  }
 });
 
 // --- Start -------------------------------------------------------------------
