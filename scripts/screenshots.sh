@@ -138,3 +138,8 @@ NODE_PATH="$top/tests/web/node_modules" node "$top/tests/web/page_shot.js" \
     "$top/build-web/dist/vostrelina.html" "$WORK_DIR/web-page.png"
 convert "$WORK_DIR/web-page.png" -strip -define png:compression-level=9 "$docs/web-page.png"
 echo "docs/web-page.png"
+
+# The authors' workbench, served from the built folder, paused at a breakpoint.
+NODE_PATH="$top/tests/web/node_modules" node "$top/tests/web/workbench_shot.js" \
+    "$top/build-web/dist" "$docs/workbench.png"
+echo "docs/workbench.png"

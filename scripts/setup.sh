@@ -51,11 +51,12 @@ windows_packages="gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils
 # draw the page's icons from our own. The test command adds the three engines
 # the browser tests drive: chromium, firefox-esr and WebKitGTK with its
 # WebKitWebDriver (webkit2gtk-driver; its MiniBrowser runs on the tests'
-# Xvfb), and npm to install their clients (tests/web/package-lock.json)
-# unless an npm is there already.
+# Xvfb). Both take npm, unless an npm is there already: the build for the
+# workbench's editor (web/workbench/package-lock.json), the tests for their
+# clients (tests/web/package-lock.json).
 web_packages="emscripten dpkg-dev fonts-freefont-ttf librsvg2-bin"
 web_test_packages="chromium firefox-esr webkit2gtk-driver"
-command -v npm >/dev/null 2>&1 || web_test_packages="$web_test_packages npm"
+command -v npm >/dev/null 2>&1 || web_packages="$web_packages npm"
 
 # The Debian package (scripts/package.sh, "package"): Debian's packaging
 # tools (dpkg-buildpackage wants build-essential itself), rsvg-convert to draw

@@ -12,6 +12,8 @@
   const inline = window.vostrelinaFiles || null;
   const canvas = document.getElementById("screen");
   const messages = document.getElementById("messages");
+  // The single file goes about alone: no workbench.html lies beside it.
+  if (inline) document.getElementById("workbench").hidden = true;
 
   // A file the program needs, as bytes: from the page itself, or fetched
   // beside it. Null when it cannot be had.

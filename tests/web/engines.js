@@ -23,7 +23,7 @@ const { withChromium } = require("./chromium");
 const DEADLINE_MS = Number(process.env.E2E_DEADLINE || 30) * 1000;
 
 // Why an engine other than chromium skips a check that needs DevTools.
-const NO_DEVTOOLS = "only chromium's DevTools slows the CPU, marks a keydown as repeated, emulates a phone's screen and touch, or tells installability and offline";
+const NO_DEVTOOLS = "only chromium's DevTools slows the CPU, marks a keydown as repeated, emulates a phone's screen and touch, tells installability and offline, or chooses where downloads go";
 
 // --- puppeteer's engines: chromium and firefox-esr ----------------------------
 

@@ -427,7 +427,8 @@ function replayCommand() {
 }
 
 $("share").addEventListener("click", async () => {
-  const link = location.origin + location.pathname + (await shareFragment(editor.text()));
+  // Not location.origin, which is "null" for a page opened from disk.
+  const link = location.href.split("#")[0] + (await shareFragment(editor.text()));
   elements.shareLink.textContent = link;
   try {
     await navigator.clipboard.writeText(link);
@@ -536,7 +537,7 @@ async function start() {
     text = await readShareFragment(location.hash);
     shared = text !== null;
   } catch (error) {
-    say(`le lien partagé ne se lit pas : ${error}`);
+    say(`le lien partagé ne se lit pas : ${error.message}`);
   }
   if (text === null) text = loadSource();
   if (text === null) text = EXAMPLE;
