@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "delay_timer.h"
 #include "frontend.h"
 #include "page.h"
 
@@ -60,12 +61,50 @@ namespace {
 
 // A pause stops the program where it was: the time it lasted is taken off
 // the delay timer's clock, so the timer goes on counting from where it was
-// rather than counting at once as if the pause were a long frame.
-void pause_while_page_asks() {
-    if (!page_paused()) return;
-    uint32_t pausedAt = SDL_GetTicks();
+// rather than counting at once as if the pause were a long frame. Returns
+// how long it lasted (0: no pause).
+uint32_t pause_while_page_asks() {
+    if (!page_paused()) return 0;
+    const uint32_t pausedAt = SDL_GetTicks();
     wait_until_resumed();
-    lastDelayTick += SDL_GetTicks() - pausedAt;
+    const uint32_t paused = SDL_GetTicks() - pausedAt;
+    lastDelayTick += paused;
+    return paused;
+}
+
+// The delay timer counts only in a frame, and dates each count by the clock
+// as the frame takes it. The desktop's frames follow each other within a
+// millisecond, so a count is taken, and dated, in the millisecond it falls
+// due: 1000 / 11 = 90.9 counts a second. The page's frames stop for the
+// browser's turns (under a millisecond in chromium and firefox, 8 to 15 ms
+// in WebKitGTK, whose frames take over a millisecond each too): a count that
+// falls due meanwhile is taken by the first frame after, late, and each
+// count after it is dated that much later, so the timer lost up to a third
+// of its counts in seconds, and PONG2's ball its pace. Such a count is dated
+// when it fell due instead, as the desktop's frames would have taken it:
+// still at most one count a frame, each more than 10 ms after the date of
+// the last, and the counts a long turn held back follow one a frame.
+struct DelayClock {
+    uint32_t lastCount;  // the date of the timer's last count before the frame
+    bool running;        // whether the timer was counting then
+    uint32_t lookedAt;   // when the frame before ended
+    uint32_t lag;        // how far the last count's date trailed its frame
+};
+
+// The later of two times at most now, across the clock's wrap.
+uint32_t later_of(uint32_t a, uint32_t b, uint32_t now) { return now - a < now - b ? a : b; }
+
+// After a frame: a count it took is dated when it fell due. A timer the frame
+// set going from 0 fell due no earlier than the frame before ended, in the
+// program's time: the turn between them is no time to the program, which
+// runs lag behind the clock while held-back counts catch up; and a timer that
+// stood at 0 for long (or over a pause) does not count for the time it stood.
+void date_count_when_due(DelayClock& clock) {
+    if (lastDelayTick == clock.lastCount) return;  // no count in this frame
+    const uint32_t now = lastDelayTick;
+    const uint32_t due = clock.lastCount + DELAY_TICK_MS + 1;
+    lastDelayTick = clock.running ? due : later_of(due, clock.lookedAt - clock.lag, now);
+    clock.lag = now - lastDelayTick;
 }
 
 // The frame loop of app_main: one frame is one instruction, every frame
@@ -73,12 +112,17 @@ void pause_while_page_asks() {
 // the run ends or the page has a new ROM, whose path is then in nextRom.
 bool run_until_new_rom(char* nextRom) {
     uint32_t sliceStart = SDL_GetTicks();
+    DelayClock clock{lastDelayTick, false, sliceStart, 0};
     while (appRunning) {
+        clock.lastCount = lastDelayTick;
+        clock.running = machine.delayTimer != 0;
         run_frame();
-        if (SDL_GetTicks() - sliceStart < SLICE_MS) continue;
+        date_count_when_due(clock);
+        clock.lookedAt = SDL_GetTicks();
+        if (clock.lookedAt - sliceStart < SLICE_MS) continue;
         keys_taken();
         hand_to_browser();
-        pause_while_page_asks();
+        clock.lookedAt += pause_while_page_asks();  // no time to the program either
         sliceStart = SDL_GetTicks();
         if (take_new_rom(nextRom, PATH_CAPACITY)) return true;
     }
