@@ -61,15 +61,12 @@ namespace {
 
 // A pause stops the program where it was: the time it lasted is taken off
 // the delay timer's clock, so the timer goes on counting from where it was
-// rather than counting at once as if the pause were a long frame. Returns
-// how long it lasted (0: no pause).
-uint32_t pause_while_page_asks() {
-    if (!page_paused()) return 0;
-    const uint32_t pausedAt = SDL_GetTicks();
+// rather than counting at once as if the pause were a long frame.
+void pause_while_page_asks() {
+    if (!page_paused()) return;
+    uint32_t pausedAt = SDL_GetTicks();
     wait_until_resumed();
-    const uint32_t paused = SDL_GetTicks() - pausedAt;
-    lastDelayTick += paused;
-    return paused;
+    lastDelayTick += SDL_GetTicks() - pausedAt;
 }
 
 // The delay timer counts only in a frame, and dates each count by the clock
@@ -87,24 +84,24 @@ uint32_t pause_while_page_asks() {
 struct DelayClock {
     uint32_t lastCount;  // the date of the timer's last count before the frame
     bool running;        // whether the timer was counting then
-    uint32_t lookedAt;   // when the frame before ended
-    uint32_t lag;        // how far the last count's date trailed its frame
+    uint32_t lookedAt;   // when the frame before ended, or the turn after it
+    uint32_t behind;     // how far the program's time trails the clock
 };
 
-// The later of two times at most now, across the clock's wrap.
-uint32_t later_of(uint32_t a, uint32_t b, uint32_t now) { return now - a < now - b ? a : b; }
-
-// After a frame: a count it took is dated when it fell due. A timer the frame
-// set going from 0 fell due no earlier than the frame before ended, in the
-// program's time: the turn between them is no time to the program, which
-// runs lag behind the clock while held-back counts catch up; and a timer that
-// stood at 0 for long (or over a pause) does not count for the time it stood.
+// After a frame: a count it took is dated when it fell due, if the timer was
+// counting before the frame. A timer the frame set going from 0 is dated so
+// too if it was set in time for that count in the program's time, which
+// trails the clock by the browser's turns since the last count and by that
+// count's own lateness: as the desktop's program, whose frames never stop,
+// would have set it. One set later, after the timer stood at 0 for longer,
+// keeps the date of the frame that took it, as on the desktop.
 void date_count_when_due(DelayClock& clock) {
     if (lastDelayTick == clock.lastCount) return;  // no count in this frame
     const uint32_t now = lastDelayTick;
     const uint32_t due = clock.lastCount + DELAY_TICK_MS + 1;
-    lastDelayTick = clock.running ? due : later_of(due, clock.lookedAt - clock.lag, now);
-    clock.lag = now - lastDelayTick;
+    const uint32_t programTime = clock.lookedAt - clock.behind;
+    if (clock.running || now - programTime >= now - due) lastDelayTick = due;
+    clock.behind = now - lastDelayTick;
 }
 
 // The frame loop of app_main: one frame is one instruction, every frame
@@ -122,8 +119,9 @@ bool run_until_new_rom(char* nextRom) {
         if (clock.lookedAt - sliceStart < SLICE_MS) continue;
         keys_taken();
         hand_to_browser();
-        clock.lookedAt += pause_while_page_asks();  // no time to the program either
-        sliceStart = SDL_GetTicks();
+        clock.behind += SDL_GetTicks() - clock.lookedAt;  // the turn
+        pause_while_page_asks();
+        sliceStart = clock.lookedAt = SDL_GetTicks();
         if (take_new_rom(nextRom, PATH_CAPACITY)) return true;
     }
     return false;
