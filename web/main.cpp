@@ -73,14 +73,15 @@ void pause_while_page_asks() {
 // as the frame takes it. The desktop's frames follow each other within a
 // millisecond, so a count is taken, and dated, in the millisecond it falls
 // due: 1000 / 11 = 90.9 counts a second. The page's frames stop for the
-// browser's turns (under a millisecond in chromium and firefox, 8 to 15 ms
-// in WebKitGTK, whose frames take over a millisecond each too): a count that
-// falls due meanwhile is taken by the first frame after, late, and each
-// count after it is dated that much later, so the timer lost up to a third
-// of its counts in seconds, and PONG2's ball its pace. Such a count is dated
-// when it fell due instead, as the desktop's frames would have taken it:
-// still at most one count a frame, each more than 10 ms after the date of
-// the last, and the counts a long turn held back follow one a frame.
+// browser's turns (under a millisecond in chromium and firefox, 6 to 10 ms
+// in WebKitGTK and over 13 ms one time in ten; its frames take about a
+// millisecond each too): a count that falls due meanwhile is taken by the
+// first frame after, late, and each count after it is dated that much
+// later, so the timer lost up to a third of its counts in seconds, and
+// PONG2's ball its pace. Such a count is dated when it fell due instead, as
+// the desktop's frames would have taken it: still at most one count a frame,
+// each more than 10 ms after the date of the last, and the counts a long
+// turn held back follow one a frame.
 struct DelayClock {
     uint32_t lastCount;  // the date of the timer's last count before the frame
     bool running;        // whether the timer was counting then
