@@ -119,9 +119,8 @@ printf '\nDelay-timer counts a second (the counting ROM): desktop %s (1000 / 11 
 printf '  %-9s %8s %8s   %s\n' engine counts/s ratio "the browser's turns: a second, median and 90th percentile ms, share of the time"
 for engine in ${engines//,/ }; do
     dots=$(figure "$engine" counting)
-    read -r per_second median p90 share <<< "$(figure "$engine" turns 3) $(figure "$engine" turns 4) $(figure "$engine" turns 5) $(figure "$engine" turns 6)"
     printf '  %-9s %8s %8s   %s, %s, %s, %s\n' "$engine" "$(counts "$dots")" "$(ratio "$dots" "$desktop_dots")" \
-        "$per_second" "$median" "$p90" "$share"
+        "$(figure "$engine" turns 3)" "$(figure "$engine" turns 4)" "$(figure "$engine" turns 5)" "$(figure "$engine" turns 6)"
 done
 slowed=$(figure chromium slowed 4)
 pace=$(ratio "$slowed" "$(figure chromium framed 4)")
