@@ -81,13 +81,22 @@ void pause_while_page_asks() {
 // PONG2's ball its pace. Such a count is dated when it fell due instead, as
 // the desktop's frames would have taken it: still at most one count a frame,
 // each more than 10 ms after the date of the last, and the counts a long
-// turn held back follow one a frame.
+// turn held back follow one a frame (for up to MAX_HELD_BACK_MS).
 struct DelayClock {
     uint32_t lastCount;  // the date of the timer's last count before the frame
     bool running;        // whether the timer was counting then
     uint32_t lookedAt;   // when the frame before ended, or the turn after it
     uint32_t behind;     // how far the program's time trails the clock
 };
+
+// No count is dated more than this before the frame that takes it: a longer
+// stop (the computer asleep with the page shown, a debugger, a stall of the
+// whole machine) is time lost, as on the desktop, not counts at the frame
+// rate for as long again.
+constexpr uint32_t MAX_HELD_BACK_MS = 200;
+
+// The later of two times at most now, across the clock's wrap.
+uint32_t later_of(uint32_t a, uint32_t b, uint32_t now) { return now - a < now - b ? a : b; }
 
 // After a frame: a count it took is dated when it fell due, if the timer was
 // counting before the frame. A timer the frame set going from 0 is dated so
@@ -102,6 +111,7 @@ void date_count_when_due(DelayClock& clock) {
     const uint32_t due = clock.lastCount + DELAY_TICK_MS + 1;
     const uint32_t programTime = clock.lookedAt - clock.behind;
     if (clock.running || now - programTime >= now - due) lastDelayTick = due;
+    lastDelayTick = later_of(lastDelayTick, now - MAX_HELD_BACK_MS, now);
     clock.behind = now - lastDelayTick;
 }
 
