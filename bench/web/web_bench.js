@@ -1,25 +1,36 @@
-// The page's side of bench/web/web_bench.sh: PONG2 in each engine the browser
-// checks drive (tests/web/engines.js), frames a second in each view and the
+// The page's side of bench/web/web_bench.sh, in each engine the browser
+// checks drive (tests/web/engines.js): frames a second in each view and the
 // ball's moves a second in the framed view, counted as flip_probe.c counts
 // them on the desktop (which says how): every flip (one putImageData of the
 // whole canvas), and each new place the ball is seen at, looked for no more
-// than every 2 ms (tests/web/ball_probe.js).
+// than every 2 ms (ball_probe.js).
 //
-// Usage: node web_bench.js URL SECONDS [ENGINES] (the framed view three
-// times as long; ENGINES chromium,firefox,webkit by default)
-// Prints, for each engine: ENGINE framed FRAMES_PER_SECOND MOVES_PER_SECOND
-// COUNTS_PER_SECOND (the delay timer's, by its rule on the page's frames;
-// the desktop's frames make 1000 / 11 = 90.9), ENGINE full F, ENGINE debug F.
+// Usage: node web_bench.js PONG2_URL COUNTS_URL SECONDS [ENGINES]
+// (ENGINES chromium,firefox,webkit by default). COUNTS_URL is the page with
+// the benchmark's counting ROM, whose dot moves every few counts of the
+// delay timer, so its moves a second are the timer's pace in seconds.
+// Prints, for each engine, one line each:
+//   ENGINE framed FRAMES_PER_SECOND BALL_MOVES_PER_SECOND
+//   ENGINE full FRAMES_PER_SECOND
+//   ENGINE debug FRAMES_PER_SECOND
+//   ENGINE turns TURNS_PER_SECOND MEDIAN_MS P90_MS SHARE_OF_TIME
+//   ENGINE counting DOT_MOVES_PER_SECOND
+// and in chromium, with the CPU slowed four times (a phone's stand-in):
+//   chromium slowed FRAMES_PER_SECOND BALL_MOVES_PER_SECOND
+// The ball and the dot are counted over three times SECONDS; the turns are
+// the browser's, between the program's slices of frames (web/main.cpp's
+// hand_to_browser), timed in the framed view.
 "use strict";
 const { ENGINES } = require("../../tests/web/engines");
-const { ballProbe, DELAY_TICK_MS } = require("../../tests/web/ball_probe");
+const { ballProbe } = require("./ball_probe");
 
-const [url, seconds] = [process.argv[2], Number(process.argv[3] || 10)];
-const engineNames = (process.argv[4] || "chromium,firefox,webkit").split(",");
+const [pongUrl, countsUrl] = [process.argv[2], process.argv[3]];
+const seconds = Number(process.argv[4] || 10);
+const engineNames = (process.argv[5] || "chromium,firefox,webkit").split(",");
 
 async function counts(page) {
   return page.evaluate(() => ({ flips: window.ballProbe.flips, changes: window.ballProbe.changes,
-    counts: window.ballProbe.counts, at: performance.now() }));
+    at: performance.now() }));
 }
 
 async function measure(page, length = seconds) {
@@ -27,8 +38,35 @@ async function measure(page, length = seconds) {
   await new Promise((resolve) => setTimeout(resolve, length * 1000));
   const b = await counts(page);
   const span = (b.at - a.at) / 1000;
-  return { frames: (b.flips - a.flips) / span, moves: (b.changes - a.changes) / span,
-    counts: (b.counts - a.counts) / span };
+  return { frames: (b.flips - a.flips) / span, moves: (b.changes - a.changes) / span };
+}
+
+// Times each of the browser's turns the program hands over: the program
+// posts a message to a channel of its own and waits for it (a new channel
+// each turn), so the turn lasts from the post to the message's arrival.
+function turnTimer() {
+  const turns = (window.browserTurns = { lengths: [], since: performance.now() });
+  const Channel = window.MessageChannel;
+  window.MessageChannel = function () {
+    const channel = new Channel();
+    const post = channel.port2.postMessage.bind(channel.port2);
+    let posted = 0;
+    channel.port2.postMessage = (message) => {
+      posted = performance.now();
+      post(message);
+    };
+    channel.port1.addEventListener("message", () => turns.lengths.push(performance.now() - posted));
+    return channel;
+  };
+}
+
+async function turnFigures(page) {
+  const { lengths, since } = await page.evaluate(() => window.browserTurns);
+  const sorted = [...lengths].sort((a, b) => a - b);
+  const at = (share) => sorted[Math.min(sorted.length - 1, Math.floor(share * sorted.length))] || 0;
+  const span = (await page.evaluate(() => performance.now())) - since;
+  const share = sorted.reduce((sum, length) => sum + length, 0) / span;
+  return `${((1000 * sorted.length) / span).toFixed(0)} ${at(0.5).toFixed(1)} ${at(0.9).toFixed(1)} ${share.toFixed(3)}`;
 }
 
 async function pixelIs(page, x, y, rgb) {
@@ -53,18 +91,41 @@ async function view(page, key, x, y, rgb) {
   await page.keyUp(key);
 }
 
-async function bench(engine) {
+// A page in its framed view, with the probe in it.
+async function framedPage(engine, url) {
   const page = await engine.open(url);
   await until(page, 2, 2, 0x999999);
-  await page.evaluate(ballProbe, 2, DELAY_TICK_MS);
+  await page.evaluate(ballProbe, 2);
+  return page;
+}
+
+async function bench(engine) {
+  const page = await framedPage(engine, pongUrl);
+  await page.evaluate(turnTimer);
   const framed = await measure(page, 3 * seconds);
+  const turns = await turnFigures(page);
   await view(page, "F1", 2, 2, 0x000000);
   const full = await measure(page);
   await view(page, "F3", 150, 2, 0x777777);
   const debug = await measure(page);
-  console.log(`${engine.name} framed ${framed.frames.toFixed(0)} ${framed.moves.toFixed(2)} ${framed.counts.toFixed(1)}`);
+  await page.close();
+  console.log(`${engine.name} framed ${framed.frames.toFixed(0)} ${framed.moves.toFixed(2)}`);
   console.log(`${engine.name} full ${full.frames.toFixed(0)}`);
   console.log(`${engine.name} debug ${debug.frames.toFixed(0)}`);
+  console.log(`${engine.name} turns ${turns}`);
+
+  const counting = await framedPage(engine, countsUrl);
+  console.log(`${engine.name} counting ${(await measure(counting, 3 * seconds)).moves.toFixed(3)}`);
+  await counting.close();
+
+  if (engine.can.devtools !== true) return;
+  const slowed = await engine.open(pongUrl);
+  await (await slowed.devtools()).send("Emulation.setCPUThrottlingRate", { rate: 4 });
+  await until(slowed, 2, 2, 0x999999);
+  await slowed.evaluate(ballProbe, 2);
+  const figures = await measure(slowed, 3 * seconds);
+  console.log(`${engine.name} slowed ${figures.frames.toFixed(0)} ${figures.moves.toFixed(2)}`);
+  await slowed.close();
 }
 
 async function main() {

@@ -18,25 +18,14 @@ const fs = require("fs");
 const http = require("http");
 const path = require("path");
 const { ENGINES, withRecorder } = require("./engines");
-const { ballProbe, DELAY_TICK_MS } = require("./ball_probe");
 const { DEADLINE_MS, waitFor, pixel, shows, picture, moves } = require("./canvas");
 
 const work = process.argv[2];
 const engineNames = (process.argv[3] || "chromium,firefox,webkit").split(",");
 const site = path.join(work, "site");
-const top = path.resolve(__dirname, "../..");
 // The share of pixels that must equal the desktop window's in every view.
 const MIN_EQUAL_SHARE = 0.98;
 const CANVAS_PIXELS = 320 * 160;
-// The share of the desktop's pace PONG2's ball should keep in the page, and
-// of the page's own pace with the CPU slowed four times. A pace is a speed:
-// it falls with whatever else the machine runs (WebKitGTK 80 %, the slowed
-// Chromium 78 % on two cores shared with two other test runs), so the
-// checks print it beside this goal and never fail on it; the web benchmark
-// measures it on a quiet machine.
-const PACE_GOAL = 0.95;
-const paceWords = (share) => `${percent(share)}, ${share >= PACE_GOAL ? "at or above" : "below"} the goal of ` +
-  `${percent(PACE_GOAL)} (a figure, not a check: the benchmark measures it)`;
 
 // --- A static server for the web folder, on the loopback only ---------------
 
@@ -175,62 +164,6 @@ async function turnsPass(page, n) {
   await waitFor(`${n} turns of the program`, async () => (await turns()) >= start + n || "not yet");
 }
 
-// A number the sources define once: NAME equ N in the ROM's source, or
-// constexpr ... NAME = N; in C++.
-function defined(file, name) {
-  const text = fs.readFileSync(path.join(top, file), "utf8");
-  const found = text.match(new RegExp(`\\b${name}\\s+(?:equ\\s+|=\\s*)(\\d+)`));
-  if (!found) throw new Error(`${name} is not defined in ${file}`);
-  return Number(found[1]);
-}
-
-// PONG2's pace in a page that shows it, on its own schedule: the game does
-// a tick every TICK_SLOW counts of the delay timer from the first serve on
-// (a rally speeds up only after some paddle hits, which 110 ticks from the
-// start cannot hold), as it does on the desktop, whose thousands of frames a
-// second do each tick's work well within its counts. The page's ball is
-// timed in counts (ball_probe.js, looking every millisecond), and its ticks
-// are the columns it crosses, one a tick (the probe does not see it over the
-// net or under the scores); where it turns back, beside a paddle the probe
-// does not look at, the columns it went out of sight are unknown, and that
-// step is left out. The pace is the counts 100 ticks should take over
-// the counts they took, points' serve pauses left out, after 10 in which a
-// game that started late (the page's first frames are slow) catches up.
-// Counts, not milliseconds: a moment the machine's load takes the browser
-// away stops its frames and its timer alike, and only a page too slow for
-// the game's work in its counts is behind. How many counts a second the
-// timer makes in each engine is the benchmark's to say (bench/web/web_bench.sh).
-const TICK_SLOW = defined("roms/pong2.asm", "TICK_SLOW");
-const SERVE_PAUSE = defined("roms/pong2.asm", "SERVE_PAUSE");
-const PACE_TICKS = 100;
-const PACE_SKIPPED = 10;
-async function pongPace(page) {
-  await page.evaluate(ballProbe, 1, DELAY_TICK_MS);
-  let ticks = 0;
-  let took = 0;
-  await waitFor(`${PACE_SKIPPED + PACE_TICKS} ticks of PONG2's ball`, async () => {
-    const moves = await page.evaluate(() => window.ballProbe.moves);
-    let seen = 0;
-    let way = 0;
-    ticks = 0;
-    took = 0;
-    for (let i = 1; i < moves.length && ticks < PACE_TICKS; i++) {
-      const counts = moves[i].count - moves[i - 1].count;
-      const step = moves[i].column - moves[i - 1].column;
-      const turned = way !== 0 && Math.sign(step) !== way;
-      way = Math.sign(step);
-      if (counts >= SERVE_PAUSE || turned || step === 0) continue;
-      const crossed = Math.abs(step);
-      seen += crossed;
-      if (seen <= PACE_SKIPPED) continue;
-      ticks += crossed;
-      took += counts;
-    }
-    return ticks >= PACE_TICKS || `${seen} ticks`;
-  });
-  return (TICK_SLOW * ticks) / took;
-}
-
 function percent(share) {
   return `${(share * 100).toFixed(2)} %`;
 }
@@ -260,32 +193,6 @@ async function pong(ctx) {
   await page.close();
   return "PONG2 starts framed with an empty ?rom=, the ball moves, no cursor over it; " +
     "the key 3 and the on-screen D move the paddles";
-}
-
-// PONG2's ball at the desktop's pace (see pongPace).
-async function pace(ctx) {
-  const page = await ctx.open(`${ctx.base}/index.html?rom=`);
-  await waitFor("PONG2's framed view", shows(page, 2, 2, "999999"));
-  const kept = await pongPace(page);
-  await page.close();
-  ctx.state.pace = kept;
-  ctx.say(`PONG2's pace: ${percent(kept)} of the desktop's (${TICK_SLOW} delay-timer counts a tick)`);
-  return `PONG2's ball at ${paceWords(kept)} of the desktop's pace`;
-}
-
-// The same with the CPU slowed four times, as a phone's is, against the
-// same page unslowed.
-async function slowedPace(ctx) {
-  if (!ctx.state.pace) throw new Error("no unslowed pace to compare with (the pace check did not run)");
-  const page = await ctx.open(`${ctx.base}/index.html?rom=`);
-  const devtools = await page.devtools();
-  await devtools.send("Emulation.setCPUThrottlingRate", { rate: 4 });
-  await waitFor("PONG2's framed view", shows(page, 2, 2, "999999"));
-  const kept = await pongPace(page);
-  await page.close();
-  const share = kept / ctx.state.pace;
-  ctx.say(`PONG2's pace with the CPU slowed 4 times: ${percent(share)} of the page's unslowed`);
-  return `slowed 4 times, PONG2's ball at ${paceWords(share)} of its own pace`;
 }
 
 async function keypadRelease(ctx) {
@@ -476,8 +383,6 @@ async function singleFiles(ctx) {
 
 const CHECKS = [
   { name: "PONG2 plays", run: pong },
-  { name: "pace", run: pace },
-  { name: "pace slowed", needs: ["devtools"], run: slowedPace },
   { name: "keypad release", run: keypadRelease },
   { name: "held key", needs: ["devtools"], run: heldKey },
   { name: "keypad touch", needs: ["touch"], run: keypadTouch },

@@ -2,8 +2,8 @@
 # The web build in three engines, Debian's own builds: chromium headless
 # (DevTools), firefox-esr headless (WebDriver BiDi) and WebKitGTK through
 # WebKitWebDriver, on the Xvfb display the desktop's pictures are grabbed on
-# (web_test.js and engines.js). The same checks in each: PONG2 plays at the
-# desktop's pace (and, in chromium, with the CPU slowed), keys and the on-screen keypad reach
+# (web_test.js and engines.js). The same checks in each: PONG2 plays (its
+# pace is bench/web/web_bench.sh's to measure), keys and the on-screen keypad reach
 # it, a held key is one press and a press released before the program polls
 # is still one, the views match the desktop window's pictures, ROMs picked,
 # dropped or named by ?rom= behave as on the desktop, the single file plays
