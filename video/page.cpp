@@ -34,6 +34,13 @@ Colour screen_colour(uint32_t pixel) {
 // primitive writes its pixels; null while no window is open.
 Surface* lockedScreen = nullptr;
 
+// Whether a frame has been finished since the canvas last had the picture.
+bool framePresented = false;
+
+// Frames finished since the start, for the web benchmark, which cannot count
+// the canvas's updates now that they are one a browser's turn.
+uint32_t framesPresented = 0;
+
 }  // namespace
 
 Surface* open_screen(int width, int height, int bitsPerPixel, uint32_t flags) {
@@ -61,10 +68,27 @@ void video_close() {
     SDL_Quit();
 }
 
+// The browser shows the canvas only in its own turn, between the program's
+// slices of frames: a picture handed to it in every frame, with all but the
+// last of a slice never seen, made the copy to the canvas the page's main
+// cost, and a slow phone's frames too slow for a game's pace. So a frame is
+// only marked finished here, and show_presented_frame hands the last one
+// over before each turn.
+void present_frame(Surface*) {
+    framePresented = true;
+    framesPresented++;
+}
+
 // The unlock copies the pixels to the canvas; the lock gives them back to us.
-void present_frame(Surface* surface) {
-    SDL_UnlockSurface(surface);
-    SDL_LockSurface(surface);
+void show_presented_frame() {
+    if (!framePresented || !lockedScreen) return;
+    SDL_UnlockSurface(lockedScreen);
+    SDL_LockSurface(lockedScreen);
+    framePresented = false;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE uint32_t frames_presented() {
+    return framesPresented;
 }
 
 void fill_kept_rect(Surface* surface, SDL_Rect* rect, Colour colour) {

@@ -45,6 +45,13 @@ void blit_region(Surface* dst, int dx, int dy, Surface* src, int sx, int sy, int
 // platform's primitives; null if it cannot be opened (SDL_GetError says why).
 Surface* open_screen(int width, int height, int bitsPerPixel, uint32_t flags);
 
+// The page only (page.cpp): hands the last frame present_frame finished to
+// the canvas, which shows it in the browser's next turn; called before every
+// turn. And the frames finished since the start, which the web benchmark
+// reads (Module._frames_presented).
+void show_presented_frame();
+extern "C" uint32_t frames_presented();
+
 // --- What the primitives are made of ---
 
 // Row y of a 32-bit surface. Rows are addressed by the pitch, which SDL may

@@ -128,6 +128,7 @@ bool run_until_new_rom(char* nextRom) {
         date_count_when_due(clock);
         clock.lookedAt = SDL_GetTicks();
         if (clock.lookedAt - sliceStart < SLICE_MS) continue;
+        show_presented_frame();
         keys_taken();
         hand_to_browser();
         clock.behind += SDL_GetTicks() - clock.lookedAt;  // the turn

@@ -21,6 +21,7 @@ extern "C" int SDL_WaitEvent(SDL_Event* event) {
             event->type = SDL_QUIT;
             return 1;
         }
+        show_presented_frame();
         keys_taken();
         emscripten_sleep(WAIT_POLL_MS);
     }

@@ -1,14 +1,14 @@
 // PONG2's ball as the page draws it, seen by bench/web/web_bench.js as
 // flip_probe.c sees it on the desktop: the page's putImageData, wrapped in
-// place (the page calls it anew for every flip, so wrapping it once the page
-// runs sees every flip after), counts each flip and, looked at no more than
-// every lookMs, each new place of the ball in the framed view (or of the
-// counting ROM's dot). The function is run in the page, by any of the
+// place (the page calls it anew for every picture, so wrapping it once the
+// page runs sees every picture after), counts, looked at no more than every
+// lookMs, each new place of the ball in the framed view (or of the counting
+// ROM's dot). The function is run in the page, by any of the
 // engines: it uses nothing from outside itself.
 "use strict";
 
 function ballProbe(lookMs) {
-  const probe = { flips: 0, changes: 0 };
+  const probe = { changes: 0 };
   window.ballProbe = probe;
   let last = 0;
   let seen = -1;
@@ -27,7 +27,6 @@ function ballProbe(lookMs) {
   };
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
-    probe.flips++;
     const t = performance.now();
     if (t - last >= lookMs && image.width === 320 && image.height === 160) {
       last = t;

@@ -1,9 +1,10 @@
 // The page's side of bench/web/web_bench.sh, in each engine the browser
 // checks drive (tests/web/engines.js): frames a second in each view and the
 // ball's moves a second in the framed view, counted as flip_probe.c counts
-// them on the desktop (which says how): every flip (one putImageData of the
-// whole canvas), and each new place the ball is seen at, looked for no more
-// than every 2 ms (ball_probe.js).
+// them on the desktop (which says how): every frame finished (the program's
+// own count, as the canvas gets only the last frame before each of the
+// browser's turns), and each new place the ball is seen at, looked for no
+// more than every 2 ms (ball_probe.js).
 //
 // Usage: node web_bench.js PONG2_URL COUNTS_URL SECONDS [ENGINES]
 // (ENGINES chromium,firefox,webkit by default). COUNTS_URL is the page with
@@ -29,7 +30,7 @@ const seconds = Number(process.argv[4] || 10);
 const engineNames = (process.argv[5] || "chromium,firefox,webkit").split(",");
 
 async function counts(page) {
-  return page.evaluate(() => ({ flips: window.ballProbe.flips, changes: window.ballProbe.changes,
+  return page.evaluate(() => ({ frames: Module._frames_presented(), changes: window.ballProbe.changes,
     at: performance.now() }));
 }
 
@@ -38,7 +39,7 @@ async function measure(page, length = seconds) {
   await new Promise((resolve) => setTimeout(resolve, length * 1000));
   const b = await counts(page);
   const span = (b.at - a.at) / 1000;
-  return { frames: (b.flips - a.flips) / span, moves: (b.changes - a.changes) / span };
+  return { frames: (b.frames - a.frames) / span, moves: (b.changes - a.changes) / span };
 }
 
 // Times each of the browser's turns the program hands over: the program

@@ -18,9 +18,9 @@
 # fast (after a paddle hit) than while it is slow (after a serve), and the
 # share of each in a short run depends on the serves' random angles.
 # Both sides run PONG2 from its start and are counted the same way: the
-# desktop's flips through flip_probe.c (LD_PRELOAD), the page's through its
-# putImageData (ball_probe.js), each looking at the play area no more than
-# every 2 ms. The desktop program is the run preset's (build/), the page the
+# desktop's flips through flip_probe.c (LD_PRELOAD), the page's frames by its
+# own count and its pictures through its putImageData (ball_probe.js), each
+# looking at the play area no more than every 2 ms. The desktop program is the run preset's (build/), the page the
 # single file web/build.sh writes, opened from disk.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"

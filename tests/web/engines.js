@@ -23,15 +23,29 @@ const { withChromium } = require("./chromium");
 const DEADLINE_MS = Number(process.env.E2E_DEADLINE || 30) * 1000;
 
 // Why an engine other than chromium skips a check that needs DevTools.
-const NO_DEVTOOLS = "only chromium's DevTools slows the CPU, marks a keydown as repeated, emulates a phone's screen and touch, tells installability and offline, or chooses where downloads go";
+const NO_DEVTOOLS = "only chromium's DevTools marks a keydown as repeated, emulates a phone's screen and touch, tells installability and offline, or chooses where downloads go";
 
 // --- puppeteer's engines: chromium and firefox-esr ----------------------------
+
+// A new tab. Chromium's DevTools now and then answers the tab's creation
+// with "Session with given id not found" while a closed tab's service worker
+// is being let go (seen under load, after the pages' service workers): that is the protocol's
+// race, not the page's, so the tab is asked for again, a few times at most.
+async function newPage(browser) {
+  for (let attempt = 1; ; attempt++) {
+    try {
+      return await browser.newPage();
+    } catch (error) {
+      if (attempt >= 3 || !/Session with given id not found/.test(error.message)) throw error;
+    }
+  }
+}
 
 // A page driven by puppeteer-core, in either protocol. expectedMissing names
 // a file the page asks for knowing it is not there: the browser's own report
 // of that one answer is no error.
 async function puppeteerPage(browser, errors, url, expectedMissing) {
-  const page = await browser.newPage();
+  const page = await newPage(browser);
   const label = url.replace(/^.*\//, "");
   page.on("console", (message) => {
     if (message.type() !== "error") return;
@@ -198,4 +212,4 @@ async function webkit(use) {
 
 const ENGINES = { chromium, firefox, webkit };
 
-module.exports = { ENGINES, withRecorder };
+module.exports = { ENGINES, withRecorder, newPage };

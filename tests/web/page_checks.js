@@ -10,6 +10,7 @@ const fs = require("fs");
 const path = require("path");
 
 const { waitFor, shows, moves } = require("./canvas");
+const { newPage } = require("./engines");
 const CANVAS = { width: 320, height: 160 };
 
 // The screens: phones held upright and sideways with touch, desktops with a
@@ -25,20 +26,6 @@ const SCREENS = [
 
 
 const errors = [];
-
-// A new tab. Chromium's DevTools now and then answers the tab's creation
-// with "Session with given id not found" while a closed tab's service worker
-// is being let go (seen once in a run under load): that is the protocol's
-// race, not the page's, so the tab is asked for again, a few times at most.
-async function newPage(browser) {
-  for (let attempt = 1; ; attempt++) {
-    try {
-      return await browser.newPage();
-    } catch (error) {
-      if (attempt >= 3 || !/Session with given id not found/.test(error.message)) throw error;
-    }
-  }
-}
 
 // A page of its own for each case, its console and uncaught errors kept;
 // screen (one of SCREENS) emulated before the page loads.
