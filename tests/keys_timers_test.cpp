@@ -91,3 +91,21 @@ TEST_F(KeysTimersTest, DelayTimerCountsOnceMoreThan10ms) {
     EXPECT_FALSE(step_delay_timer(5000, 0));
     EXPECT_EQ(machine.delayTimer, 0);
 }
+
+// The page's dating of a count its frame took late: when it fell due while
+// the timer ran, or was set in time; never more than 200 ms back; across the
+// clock's wrap; and the program's lag carried to the next count.
+TEST(PageDelayClock, DatesALateCountWhenItFellDue) {
+    struct Case { const char* what; DelayClock clock; uint32_t tookAt, date, behind; };
+    const Case cases[] = {
+        {"running, taken 7 ms late", {100, true, 115, 0}, 118, 111, 7},
+        {"running, after a stall", {100, true, 105, 0}, 1000, 800, 200},
+        {"running, across the wrap", {0xFFFFFFF8u, true, 0, 0}, 5, 3, 2},
+        {"set from 0 in time", {100, false, 105, 3}, 118, 111, 7},
+        {"set from 0 later", {100, false, 130, 0}, 131, 131, 0},
+    };
+    for (Case c : cases) {
+        EXPECT_EQ(date_count_when_due(c.clock, c.tookAt), c.date) << c.what;
+        EXPECT_EQ(c.clock.behind, c.behind) << c.what;
+    }
+}

@@ -69,52 +69,6 @@ void pause_while_page_asks() {
     lastDelayTick += SDL_GetTicks() - pausedAt;
 }
 
-// The delay timer counts only in a frame, and dates each count by the clock
-// as the frame takes it. The desktop's frames follow each other within a
-// millisecond, so a count is taken, and dated, in the millisecond it falls
-// due: 1000 / 11 = 90.9 counts a second. The page's frames stop for the
-// browser's turns (under a millisecond in chromium and firefox, 6 to 10 ms
-// in WebKitGTK and over 13 ms one time in ten; its frames take about a
-// millisecond each too): a count that falls due meanwhile is taken by the
-// first frame after, late, and each count after it is dated that much
-// later, so the timer lost up to a third of its counts in seconds, and
-// PONG2's ball its pace. Such a count is dated when it fell due instead, as
-// the desktop's frames would have taken it: still at most one count a frame,
-// each more than 10 ms after the date of the last, and the counts a long
-// turn held back follow one a frame (for up to MAX_HELD_BACK_MS).
-struct DelayClock {
-    uint32_t lastCount;  // the date of the timer's last count before the frame
-    bool running;        // whether the timer was counting then
-    uint32_t lookedAt;   // when the frame before ended, or the turn after it
-    uint32_t behind;     // how far the program's time trails the clock
-};
-
-// No count is dated more than this before the frame that takes it: a longer
-// stop (the computer asleep with the page shown, a debugger, a stall of the
-// whole machine) is time lost, as on the desktop, not counts at the frame
-// rate for as long again.
-constexpr uint32_t MAX_HELD_BACK_MS = 200;
-
-// The later of two times at most now, across the clock's wrap.
-uint32_t later_of(uint32_t a, uint32_t b, uint32_t now) { return now - a < now - b ? a : b; }
-
-// After a frame: a count it took is dated when it fell due, if the timer was
-// counting before the frame. A timer the frame set going from 0 is dated so
-// too if it was set in time for that count in the program's time, which
-// trails the clock by the browser's turns since the last count and by that
-// count's own lateness: as the desktop's program, whose frames never stop,
-// would have set it. One set later, after the timer stood at 0 for longer,
-// keeps the date of the frame that took it, as on the desktop.
-void date_count_when_due(DelayClock& clock) {
-    if (lastDelayTick == clock.lastCount) return;  // no count in this frame
-    const uint32_t now = lastDelayTick;
-    const uint32_t due = clock.lastCount + DELAY_TICK_MS + 1;
-    const uint32_t programTime = clock.lookedAt - clock.behind;
-    if (clock.running || now - programTime >= now - due) lastDelayTick = due;
-    lastDelayTick = later_of(lastDelayTick, now - MAX_HELD_BACK_MS, now);
-    clock.behind = now - lastDelayTick;
-}
-
 // The frame loop of app_main: one frame is one instruction, every frame
 // drawn, with no pacing; only every SLICE_MS the browser's turn. Returns when
 // the run ends or the page has a new ROM, whose path is then in nextRom.
@@ -125,7 +79,7 @@ bool run_until_new_rom(char* nextRom) {
         clock.lastCount = lastDelayTick;
         clock.running = machine.delayTimer != 0;
         run_frame();
-        date_count_when_due(clock);
+        if (lastDelayTick != clock.lastCount) lastDelayTick = date_count_when_due(clock, lastDelayTick);
         clock.lookedAt = SDL_GetTicks();
         if (clock.lookedAt - sliceStart < SLICE_MS) continue;
         show_presented_frame();
