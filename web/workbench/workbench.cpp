@@ -75,19 +75,18 @@ std::string json_messages(const std::vector<AsmError>& messages) {
     return out + "]";
 }
 
-std::string assemble_source(const std::string& source) {
-    const AsmResult result = assemble(source);
-    std::string bytes = "[";
-    for (const uint8_t byte : result.image) bytes += (bytes.size() > 1 ? "," : "") + std::to_string(byte);
-    return "{\"bytes\":" + bytes + "],\"errors\":" + json_messages(result.errors) +
-           ",\"warnings\":" + json_messages(result.warnings) + ",\"symbols\":" +
-           json_string(symbols_text(result.labels)) + "}";
-}
-
 std::string json_numbers(const std::vector<int>& numbers) {
     std::string out = "[";
     for (const int n : numbers) out += (out.size() > 1 ? "," : "") + std::to_string(n);
     return out + "]";
+}
+
+std::string assemble_source(const std::string& source) {
+    const AsmResult result = assemble(source);
+    return "{\"bytes\":" + json_numbers({result.image.begin(), result.image.end()}) +
+           ",\"errors\":" + json_messages(result.errors) +
+           ",\"warnings\":" + json_messages(result.warnings) + ",\"symbols\":" +
+           json_string(symbols_text(result.labels)) + "}";
 }
 
 // A label before every line names the address of the next byte there: the
@@ -163,8 +162,6 @@ void press(int key, bool down) {
 std::string key_script() { return key_script_text(session.settings.run.keys); }
 
 std::string state_json() {
-    std::string v;
-    for (const uint8_t value : machine.V) v += (v.empty() ? "" : ",") + std::to_string(value);
     std::vector<int> stack(machine.stack, machine.stack + std::clamp(machine.sp, 0, int(STACK_DEPTH)));
     std::vector<int> atI;
     for (int i = 0; i < 16; ++i) atI.push_back(memory_at(machine, machine.I + i));
@@ -179,7 +176,8 @@ std::string state_json() {
     return "{\"step\":" + std::to_string(current_step(session)) + ",\"pc\":" + std::to_string(machine.pc) +
            ",\"i\":" + std::to_string(machine.I) + ",\"sp\":" + std::to_string(machine.sp) +
            ",\"dt\":" + std::to_string(machine.delayTimer) + ",\"st\":" + std::to_string(machine.soundTimer) +
-           ",\"v\":[" + v + "],\"stack\":" + json_numbers(stack) + ",\"atI\":" + json_numbers(atI) +
+           ",\"v\":" + json_numbers({std::begin(machine.V), std::end(machine.V)}) +
+           ",\"stack\":" + json_numbers(stack) + ",\"atI\":" + json_numbers(atI) +
            ",\"listing\":[" + listing + "]}";
 }
 

@@ -65,15 +65,15 @@ function say(text) {
 function hex(value, digits) { return value.toString(16).toUpperCase().padStart(digits, "0"); }
 
 // Opens a session as vostrelina-dbg ROM --seed S --fps F --keys SCRIPT does:
-// "" or what vostrelina-dbg says is wrong.
-function openSession(bytes, { seed = "", fps = "", keys = "" } = {}, source = null) {
+// "" or what vostrelina-dbg says is wrong. Bytes assembled from the editor
+// come with their source and the assembler's symbols, which name the code.
+function openSession(bytes, { seed = "", fps = "", keys = "" } = {}, source = null, symbols = "") {
   const problem = wb.open(bytes, String(seed), String(fps), String(keys));
   if (problem) return problem;
   run = { source, bytes, seed: String(seed || 1), fps: String(fps || 1000), addresses: [] };
   if (source !== null) {
     run.addresses = JSON.parse(wb.lineAddresses(source));
-    run.symbols = JSON.parse(wb.assemble(source)).symbols;
-    wb.useSymbols(run.symbols);
+    wb.useSymbols(symbols);
   }
   stepCarry = 0;
   return "";
@@ -140,13 +140,10 @@ function frame(now) {
 
 function startRun() {
   const source = editor.text();
-  const result = assembleText(source);
-  if (result.errors.length > 0) {
-    say(`la source ne s'assemble pas : ligne ${result.errors[0].line}, ${result.errors[0].message}`);
-    return result.errors[0].message;
-  }
+  const result = assembledSource(source);
+  if (result.errors.length > 0) return result.errors[0].message;
   const fps = Number(elements.fps.value) >= 1 ? String(Math.floor(Number(elements.fps.value))) : "";
-  const problem = openSession(new Uint8Array(result.bytes), { fps }, source);
+  const problem = openSession(new Uint8Array(result.bytes), { fps }, source, result.symbols);
   if (problem) {
     say(problem);
     return problem;
@@ -407,13 +404,11 @@ document.addEventListener("drop", (event) => {
 
 // --- Keeping and sharing ----------------------------------------------------
 
-// The ROM of the editor's source, or null (said why) when it has errors.
-function romOfSource() {
-  const result = assembleText(editor.text());
-  if (result.errors.length > 0) {
-    say(`la source ne s'assemble pas : ligne ${result.errors[0].line}, ${result.errors[0].message}`);
-    return null;
-  }
+// The source assembled, its first error, if any, said on the console.
+function assembledSource(source = editor.text()) {
+  const result = assembleText(source);
+  const first = result.errors[0];
+  if (first) say(`la source ne s'assemble pas : ligne ${first.line}, ${first.message}`);
   return result;
 }
 
@@ -439,12 +434,12 @@ $("share").addEventListener("click", async () => {
 });
 $("save-source").addEventListener("click", () => downloadFile(`${programName}.asm`, editor.text(), "text/plain"));
 $("save-rom").addEventListener("click", () => {
-  const result = romOfSource();
-  if (result) downloadFile(`${programName}.ch8`, new Uint8Array(result.bytes), "application/octet-stream");
+  const result = assembledSource();
+  if (result.errors.length === 0) downloadFile(`${programName}.ch8`, new Uint8Array(result.bytes), "application/octet-stream");
 });
 $("save-symbols").addEventListener("click", () => {
-  const result = romOfSource();
-  if (result) downloadFile(`${programName}.sym`, result.symbols, "text/plain");
+  const result = assembledSource();
+  if (result.errors.length === 0) downloadFile(`${programName}.sym`, result.symbols, "text/plain");
 });
 // The key script and the screen go with the step they were taken at: the
 // run pauses, so that both downloads and the command agree.
@@ -461,8 +456,8 @@ $("save-screen").addEventListener("click", () => {
   say(replayCommand());
 });
 $("save-game").addEventListener("click", async () => {
-  const result = romOfSource();
-  if (!result) return;
+  const result = assembledSource();
+  if (result.errors.length > 0) return;
   try {
     downloadFile(`${programName}.html`, await singleFileGame(new Uint8Array(result.bytes), `${programName}.ch8`),
       "text/html");
