@@ -23,10 +23,13 @@ constexpr int PATH_CAPACITY = 4096;
 
 // Lets the browser run its own tasks and comes back at once. A message to a
 // channel of our own, not setTimeout, which browsers hold back by 4 ms when
-// timers keep setting timers.
+// timers keep setting timers; one channel for the whole run, as WebKit sets
+// up each new one through another process (4 ms a turn, and a quarter of a
+// core busy there).
 EM_ASYNC_JS(void, hand_to_browser, (), {
+    if (!Module.turnChannel) Module.turnChannel = new MessageChannel();
+    const channel = Module.turnChannel;
     await new Promise(function(resume) {
-        const channel = new MessageChannel();
         channel.port1.onmessage = function() { resume(); };
         channel.port2.postMessage(null);
     });
