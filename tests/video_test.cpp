@@ -2,7 +2,11 @@
 #include <SDL_ttf.h>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
+#include "picture_change.h"
 #include "text_blend.h"
 #include "sdl_fixture.h"
 
@@ -131,4 +135,30 @@ TEST_F(PrimitivesTest, WithoutSdlTtfTextsAreSkippedWithoutBlamingTheFont) {
     EXPECT_EQ(extent.width, 0);
     EXPECT_EQ(said, "");
     EXPECT_EQ(count_colour(0, 0, 320, 160, 0x123456), 320 * 160);
+}
+
+// The page hands its canvas only the rectangle where the picture changed
+// (video/picture_change.h): one pixel too few and the canvas keeps a stale
+// edge of a moved sprite. Each row changes the pixels listed in a picture of
+// 8 x 5 and expects the rectangle that holds them all, corners included.
+TEST(PictureChangeTest, TheRectangleHoldsEveryChangedPixelAndNoMore) {
+    struct Case {
+        std::vector<std::pair<int, int>> changed;
+        PictureRect rect;
+    };
+    const Case cases[] = {
+        {{}, {0, 0, 0, 0}},
+        {{{0, 0}}, {0, 0, 1, 1}},
+        {{{7, 4}}, {7, 4, 1, 1}},
+        {{{6, 1}, {2, 3}}, {2, 1, 5, 3}},
+        {{{0, 4}, {7, 0}}, {0, 0, 8, 5}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint32_t> before(8 * 5, 0x445566), after = before;
+        for (const auto& [x, y] : c.changed) after[static_cast<size_t>(y * 8 + x)] = 0xFFFFFF;
+        const PictureRect got = changed_rect(before.data(), after.data(), 8, 5);
+        EXPECT_EQ(std::make_tuple(got.x, got.y, got.w, got.h),
+                  std::make_tuple(c.rect.x, c.rect.y, c.rect.w, c.rect.h))
+            << c.changed.size() << " changed pixels";
+    }
 }

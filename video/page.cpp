@@ -3,12 +3,16 @@
 // and SDL_BlitSurface are each a call into the canvas: one per cell holds a
 // frame to a fraction of the pace the desktop keeps. So the screen is kept
 // locked, every primitive writes the pixels in memory as SDL 1.2 does on the
-// desktop, and each flip hands the whole picture to the canvas at once.
+// desktop, and before each of the browser's turns the part of the picture
+// that changed goes to the canvas at once.
 #include "video.h"
 
 #include <SDL_ttf.h>
 #include <emscripten.h>
 
+#include <vector>
+
+#include "picture_change.h"
 #include "text_blend.h"
 
 namespace {
@@ -37,6 +41,9 @@ Surface* lockedScreen = nullptr;
 // Whether a frame has been finished since the canvas last had the picture.
 bool framePresented = false;
 
+// The picture the canvas has, to hand it over only when it changed.
+std::vector<uint32_t> shownPicture;
+
 // Frames finished since the start, for the web benchmark, which cannot count
 // the canvas's updates now that they are one a browser's turn.
 uint32_t framesPresented = 0;
@@ -64,6 +71,7 @@ void video_close() {
         SDL_UnlockSurface(lockedScreen);
     }
     lockedScreen = nullptr;
+    shownPicture.clear();
     TTF_Quit();
     SDL_Quit();
 }
@@ -79,12 +87,29 @@ void present_frame(Surface*) {
     framesPresented++;
 }
 
-// The unlock copies the pixels to the canvas; the lock gives them back to us.
+// The picture's changed part goes to the canvas (a rectangle of it, as
+// putImageData takes one); the image data is kept whole, so that it always
+// holds the picture the canvas shows. Its rows are the screen's pitch long:
+// a padding past the canvas's width is cut off by the canvas.
+EM_JS(void, put_on_canvas, (const uint32_t* pixels, int width, int height, int x, int y, int w, int h), {
+    const context = Module.canvas.getContext("2d");
+    if (!Module.picture || Module.picture.width !== width || Module.picture.height !== height)
+        Module.picture = context.createImageData(width, height);
+    Module.picture.data.set(HEAPU8.subarray(pixels, pixels + width * height * 4));
+    context.putImageData(Module.picture, 0, 0, x, y, w, h);
+});
+
 void show_presented_frame() {
     if (!framePresented || !lockedScreen) return;
-    SDL_UnlockSurface(lockedScreen);
-    SDL_LockSurface(lockedScreen);
     framePresented = false;
+    const uint32_t* pixels = pixel_row(lockedScreen, 0);
+    const int width = lockedScreen->pitch / 4, height = lockedScreen->h;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    PictureRect changed{0, 0, width, height};
+    if (shownPicture.size() == count) changed = changed_rect(shownPicture.data(), pixels, width, height);
+    if (changed.w == 0) return;
+    shownPicture.assign(pixels, pixels + count);
+    put_on_canvas(pixels, width, height, changed.x, changed.y, changed.w, changed.h);
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE uint32_t frames_presented() {
