@@ -6,16 +6,21 @@
 // browser's turns), and each new place the ball is seen at, looked for no
 // more than every 2 ms (ball_probe.js).
 //
-// Usage: node web_bench.js PONG2_URL COUNTS_URL SECONDS [ENGINES]
+// Usage: node web_bench.js PONG2_URL COUNTS_URL FAST_URL SECONDS [ENGINES]
 // (ENGINES chromium,firefox,webkit by default). COUNTS_URL is the page with
-// the benchmark's counting ROM, whose dot moves every few counts of the
-// delay timer, so its moves a second are the timer's pace in seconds.
+// the benchmark's counting ROM, whose dot moves every ten counts of the
+// delay timer, so its moves a second are the timer's pace in seconds;
+// FAST_URL the same ROM moving its dot every two counts, as fast as PONG2's
+// ball after a paddle's hit, so its moves a second say how many of such a
+// game's moves the page shows: all of them only while its pictures come
+// more often than every two counts (22 ms).
 // Prints, for each engine, one line each:
 //   ENGINE framed FRAMES_PER_SECOND BALL_MOVES_PER_SECOND
 //   ENGINE full FRAMES_PER_SECOND
 //   ENGINE debug FRAMES_PER_SECOND
 //   ENGINE turns TURNS_PER_SECOND MEDIAN_MS P90_MS SHARE_OF_TIME
 //   ENGINE counting DOT_MOVES_PER_SECOND
+//   ENGINE fast DOT_MOVES_PER_SECOND
 // and in chromium, with the CPU slowed four times (a phone's stand-in):
 //   chromium slowed FRAMES_PER_SECOND BALL_MOVES_PER_SECOND
 // The ball and the dot are counted over three times SECONDS; the turns are
@@ -25,9 +30,9 @@
 const { ENGINES } = require("../../tests/web/engines");
 const { ballProbe } = require("./ball_probe");
 
-const [pongUrl, countsUrl] = [process.argv[2], process.argv[3]];
-const seconds = Number(process.argv[4] || 10);
-const engineNames = (process.argv[5] || "chromium,firefox,webkit").split(",");
+const [pongUrl, countsUrl, fastUrl] = [process.argv[2], process.argv[3], process.argv[4]];
+const seconds = Number(process.argv[5] || 10);
+const engineNames = (process.argv[6] || "chromium,firefox,webkit").split(",");
 
 async function counts(page) {
   return page.evaluate(() => ({ frames: Module._frames_presented(), changes: window.ballProbe.changes,
@@ -112,9 +117,11 @@ async function bench(engine) {
   console.log(`${engine.name} debug ${debug.frames.toFixed(0)}`);
   console.log(`${engine.name} turns ${turns}`);
 
-  const counting = await framedPage(engine, countsUrl);
-  console.log(`${engine.name} counting ${(await measure(counting, 3 * seconds)).moves.toFixed(3)}`);
-  await counting.close();
+  for (const [label, url] of [["counting", countsUrl], ["fast", fastUrl]]) {
+    const dots = await framedPage(engine, url);
+    console.log(`${engine.name} ${label} ${(await measure(dots, 3 * seconds)).moves.toFixed(3)}`);
+    await dots.close();
+  }
 
   if (engine.can.devtools !== true) return;
   const slowed = await engine.open(pongUrl);

@@ -11,7 +11,8 @@
 # page's unslowed. A benchmark, not a test: it prints the figures and checks
 # nothing.
 #
-# Usage: bash bench/web/web_bench.sh [SECONDS]   (each view; 10 by default)
+# Usage: bash bench/web/web_bench.sh [SECONDS [ENGINES]]   (each view, 10 by
+# default; ENGINES a comma-separated list, chromium,firefox,webkit by default)
 #
 # The ball's pace and the timer's counts are measured over three times as
 # long, in the framed view: the game's ticks are shorter while the ball is
@@ -25,6 +26,7 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 seconds="${1:-10}"
+engines="${2:-chromium,firefox,webkit}"
 bash "$top/scripts/setup.sh" test web
 (cd "$top" && cmake --preset run > /dev/null && cmake --build --preset run > /dev/null)
 bash "$top/web/build.sh" > /dev/null
@@ -33,14 +35,22 @@ export BUILD_DIR="$top/build"
 # shellcheck source=../../tests/e2e/lib.sh
 source "$top/tests/e2e/lib.sh"
 # The counting ROM, written here byte by byte: it draws a dot in column 10,
-# sets the delay timer to COUNTS_A_MOVE, waits until it reads 0 (as games
-# wait on it), and moves the dot one row down (wrapping at the bottom), over
-# and over. So its dot's moves a second, counted as the ball's, times
-# COUNTS_A_MOVE are the timer's counts a second.
+# sets the delay timer to $2 counts, waits until it reads 0 (as games wait on
+# it), and moves the dot one row down (wrapping at the bottom), over and
+# over; written to $1, and as a page to $1 with .html for .ch8. Moving every
+# COUNTS_A_MOVE counts, its dot's moves a second, counted as the ball's, times
+# COUNTS_A_MOVE are the timer's counts a second. Moving every FAST_COUNTS
+# counts, as PONG2's ball after a paddle's hit, its moves a second are the
+# ones a game that fast shows.
 COUNTS_A_MOVE=10
-printf '%b' "\\xA2\\x1C\\x60\\x0A\\x64\\x1F\\xD0\\x31\\x61\\x$(printf %02X "$COUNTS_A_MOVE")" \
-    '\xF1\x15\xF2\x07\x32\x00\x12\x0C\xD0\x31\x73\x01\x83\x42\xD0\x31\x12\x0A\x80' > "$WORK_DIR/counting.ch8"
-bash "$top/web/build.sh" --rom "$WORK_DIR/counting.ch8" --out "$WORK_DIR/counting.html" > /dev/null
+FAST_COUNTS=2
+counting_rom() {
+    printf '%b' "\\xA2\\x1C\\x60\\x0A\\x64\\x1F\\xD0\\x31\\x61\\x$(printf %02X "$2")" \
+        '\xF1\x15\xF2\x07\x32\x00\x12\x0C\xD0\x31\x73\x01\x83\x42\xD0\x31\x12\x0A\x80' > "$1"
+    bash "$top/web/build.sh" --rom "$1" --out "${1%.ch8}.html" > /dev/null
+}
+counting_rom "$WORK_DIR/counting.ch8" "$COUNTS_A_MOVE"
+counting_rom "$WORK_DIR/fast.ch8" "$FAST_COUNTS"
 gcc -O2 -shared -fPIC -o "$WORK_DIR/flip_probe.so" "$top/bench/web/flip_probe.c" -ldl
 export FLIP_PROBE="$WORK_DIR/counts"
 
@@ -79,16 +89,21 @@ stop_app() {
 stop_app
 # A probe that was not loaded counts nothing: no figure rather than zeros.
 [ "$desktop_framed" != 0 ] || fail "the flip probe counted no frame of the desktop window (not preloaded?)"
-LD_PRELOAD="$WORK_DIR/flip_probe.so" start_app "$BUILD_DIR" "$WORK_DIR/counting.ch8"
-window=$(wait_window)
-grab_until "$window" counting 2 2 999999
-read -r _ desktop_dots < <(desktop_measure $((3 * seconds)))
-stop_app
+# The dot's moves a second in the window, running the counting ROM $1.
+desktop_dots() {
+    LD_PRELOAD="$WORK_DIR/flip_probe.so" start_app "$BUILD_DIR" "$1"
+    window=$(wait_window)
+    grab_until "$window" counting 2 2 999999
+    desktop_measure $((3 * seconds)) | awk '{ print $2 }'
+    stop_app
+}
+desktop_dots=$(desktop_dots "$WORK_DIR/counting.ch8")
+desktop_fast=$(desktop_dots "$WORK_DIR/fast.ch8")
 
-engines="chromium,firefox,webkit"
 echo "Page in $engines (build-web/dist/vostrelina.html), the same"
 web=$(NODE_PATH="$top/tests/web/node_modules" node "$top/bench/web/web_bench.js" \
-    "file://$top/build-web/dist/vostrelina.html" "file://$WORK_DIR/counting.html" "$seconds" "$engines")
+    "file://$top/build-web/dist/vostrelina.html" "file://$WORK_DIR/counting.html" \
+    "file://$WORK_DIR/fast.html" "$seconds" "$engines")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 # The page's figure for engine $1 in line $2 (field $3: the first figure by
@@ -122,6 +137,12 @@ for engine in ${engines//,/ }; do
     printf '  %-9s %8s %8s   %s, %s, %s, %s\n' "$engine" "$(counts "$dots")" "$(ratio "$dots" "$desktop_dots")" \
         "$(figure "$engine" turns 3)" "$(figure "$engine" turns 4)" "$(figure "$engine" turns 5)" "$(figure "$engine" turns 6)"
 done
+printf '\nThe dot moving every %s counts, moves a second: desktop %s\n' "$FAST_COUNTS" "$desktop_fast"
+for engine in ${engines//,/ }; do
+    pace=$(ratio "$(figure "$engine" fast)" "$desktop_fast")
+    printf '  %-9s %8s, pace %s, %s\n' "$engine" "$(figure "$engine" fast)" "$pace" "$(goal "$pace")"
+done
+[[ ",$engines," == *,chromium,* ]] || exit 0
 slowed=$(figure chromium slowed 4)
 pace=$(ratio "$slowed" "$(figure chromium framed 4)")
 printf '\nChromium with the CPU slowed 4 times: %s frames a second (framed), ball %s moves a second against %s unslowed: pace %s, %s\n' \
