@@ -10,6 +10,8 @@
 #include <SDL_ttf.h>
 #include <emscripten.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "picture_change.h"
@@ -88,14 +90,18 @@ void present_frame(Surface*) {
 }
 
 // The picture's changed part goes to the canvas (a rectangle of it, as
-// putImageData takes one); the image data is kept whole, so that it always
-// holds the picture the canvas shows. Its rows are the screen's pitch long:
-// a padding past the canvas's width is cut off by the canvas.
+// putImageData takes one). The image data is kept whole, holding the picture
+// the canvas shows, so only the changed rows are copied into it; a new one
+// takes the whole picture. Its rows are the screen's pitch long: a padding
+// past the canvas's width is cut off by the canvas.
 EM_JS(void, put_on_canvas, (const uint32_t* pixels, int width, int height, int x, int y, int w, int h), {
     const context = Module.canvas.getContext("2d");
-    if (!Module.picture || Module.picture.width !== width || Module.picture.height !== height)
+    if (!Module.picture || Module.picture.width !== width || Module.picture.height !== height) {
         Module.picture = context.createImageData(width, height);
-    Module.picture.data.set(HEAPU8.subarray(pixels, pixels + width * height * 4));
+        x = 0; y = 0; w = width; h = height;
+    }
+    const from = y * width * 4, to = (y + h) * width * 4;
+    Module.picture.data.set(HEAPU8.subarray(pixels + from, pixels + to), from);
     context.putImageData(Module.picture, 0, 0, x, y, w, h);
 });
 
@@ -107,8 +113,11 @@ void show_presented_frame() {
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     PictureRect changed{0, 0, width, height};
     if (shownPicture.size() == count) changed = changed_rect(shownPicture.data(), pixels, width, height);
+    else shownPicture.resize(count);
     if (changed.w == 0) return;
-    shownPicture.assign(pixels, pixels + count);
+    const size_t first = static_cast<size_t>(changed.y) * static_cast<size_t>(width);
+    const size_t end = first + static_cast<size_t>(changed.h) * static_cast<size_t>(width);
+    std::copy(pixels + first, pixels + end, shownPicture.begin() + static_cast<std::ptrdiff_t>(first));
     put_on_canvas(pixels, width, height, changed.x, changed.y, changed.w, changed.h);
 }
 
