@@ -35,9 +35,9 @@ inline bool step_delay_timer(uint32_t now, uint32_t lastCount) {
 // above, but date them as follows. The desktop's frames follow each other
 // within a millisecond, so a count is taken, and dated, in the millisecond it
 // falls due: 1000 / 11 = 90.9 counts a second. The page's frames stop for the
-// browser's turns (under a millisecond in chromium and firefox, 6 to 10 ms in
-// WebKitGTK and over 13 ms one time in ten; its frames take about a
-// millisecond each too): a count that falls due meanwhile is taken by the
+// browser's turns (mostly under a millisecond, but as long as the browser's
+// own work: WebKitGTK's took 6 to 20 ms while each turn set up a new message
+// channel; a debug view's frames take several milliseconds each too): a count that falls due meanwhile is taken by the
 // first frame after, late, and each count after it would be dated that much
 // later, so the timer lost up to a third of its counts in seconds, and
 // PONG2's ball its pace. Such a count is dated when it fell due instead, as
