@@ -3,15 +3,24 @@
 // place (the page calls it anew for every picture, so wrapping it once the
 // page runs sees every picture after), counts, looked at no more than every
 // lookMs, each new place of the ball in the framed view (or of the counting
-// ROM's dot). The function is run in the page, by any of the
-// engines: it uses nothing from outside itself.
+// ROM's dot), and when it first saw one (firstAt, performance.now's ms);
+// restart() forgets both, for a game started again. The function is run in
+// the page, by any of the engines: it uses nothing from outside itself.
 "use strict";
 
 function ballProbe(lookMs) {
-  const probe = { changes: 0 };
-  window.ballProbe = probe;
   let last = 0;
   let seen = -1;
+  const probe = {
+    changes: 0,
+    firstAt: null,
+    restart() {
+      probe.changes = 0;
+      probe.firstAt = null;
+      seen = -1;
+    },
+  };
+  window.ballProbe = probe;
   // The first lit cell of the play area, scanned column by column, the
   // paddles' columns, the net and the scores left out; -1 when there is none.
   const ball = (data) => {
@@ -32,7 +41,7 @@ function ballProbe(lookMs) {
       last = t;
       const place = ball(image.data);
       if (place >= 0 && place !== seen) {
-        probe.changes++;
+        if (probe.changes++ === 0) probe.firstAt = t;
         seen = place;
       }
     }

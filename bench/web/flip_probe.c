@@ -1,11 +1,18 @@
 /* Loaded into the desktop program with LD_PRELOAD by bench/web/web_bench.sh:
  * counts its flips, and how often PONG2's ball, in the framed view, has been
- * seen at a new place. The ball is looked for no more than every 2 ms: the
- * first lit cell between the paddles, leaving out the net's column and the
- * scores. A picture with none (the ball erased and not yet drawn again, or
- * over the net or a score) is passed over. Both counts go to a shared file,
- * FLIP_PROBE, that the benchmark reads while the program runs. The page's
- * probe (web_bench.js) counts the same way. */
+ * seen at a new place, and notes when it was first seen. The ball is looked
+ * for no more than every 2 ms: the first lit cell between the paddles,
+ * leaving out the net's column and the scores. A picture with none (the ball
+ * erased and not yet drawn again, or over the net or a score) is passed
+ * over. The counts and the time go to a shared file, FLIP_PROBE, that the
+ * benchmark reads while the program runs. The page's probe (ball_probe.js)
+ * counts the same way.
+ *
+ * It also gives the program the page's random numbers: the generator of
+ * Emscripten's libc (musl's), seeded with FLIP_PROBE_SEED whatever seed the
+ * program asks for, as web_bench.js starts the page's program on that seed.
+ * Both then play the same game, serve for serve, and their paces can be
+ * compared; with seeds of their own they differ by the serves' luck. */
 #define _GNU_SOURCE
 #include <SDL/SDL.h>
 #include <dlfcn.h>
@@ -20,7 +27,10 @@
 #include <time.h>
 #include <unistd.h>
 
-static volatile uint64_t* counts; /* flips, play-area changes */
+/* Flips, play-area changes, and when the first change was seen (the
+ * real-time clock's microseconds, as the benchmark's shell reads it). */
+enum { FLIPS, CHANGES, FIRST_SEEN_US, SLOTS };
+static volatile uint64_t* counts;
 
 static double now_ms(void) {
     struct timespec t;
@@ -36,16 +46,16 @@ _Noreturn static void die(const char* what, const char* why) {
     _exit(70);
 }
 
-/* The shared file's two counts, mapped. The file must already hold them: a
- * store past its end would end the program with SIGBUS, saying nothing. */
+/* The shared file's slots, mapped. The file must already hold them: a store
+ * past its end would end the program with SIGBUS, saying nothing. */
 static volatile uint64_t* map_counts(const char* path) {
     if (!path || !*path) die("FLIP_PROBE", "not set (the counts' file)");
     const int file = open(path, O_RDWR);
     if (file < 0) die(path, strerror(errno));
     struct stat facts;
     if (fstat(file, &facts) != 0) die(path, strerror(errno));
-    if (facts.st_size < 16) die(path, "shorter than its two 8-byte counts");
-    void* mapped = mmap(NULL, 16, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
+    if (facts.st_size < (off_t)(SLOTS * sizeof(uint64_t))) die(path, "shorter than its three 8-byte slots");
+    void* mapped = mmap(NULL, SLOTS * sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
     if (mapped == MAP_FAILED) die(path, strerror(errno));
     close(file);
     return mapped;
@@ -73,15 +83,32 @@ int SDL_Flip(SDL_Surface* screen) {
         if (!real_flip) die("no SDL_Flip after the probe", dlerror());
         counts = map_counts(getenv("FLIP_PROBE"));
     }
-    counts[0]++;
+    counts[FLIPS]++;
     const double t = now_ms();
     if (t - last >= 2 && screen->w == 320 && screen->h == 160) {
         last = t;
         const int place = ball(screen);
         if (place >= 0 && place != seen) {
-            counts[1]++;
+            if (counts[CHANGES]++ == 0) {
+                struct timespec wall;
+                clock_gettime(CLOCK_REALTIME, &wall);
+                counts[FIRST_SEEN_US] = (uint64_t)wall.tv_sec * 1000000u + (uint64_t)wall.tv_nsec / 1000u;
+            }
             seen = place;
         }
     }
     return real_flip(screen);
+}
+
+static uint64_t randState;
+
+void srand(unsigned seed) {
+    const char* fixed = getenv("FLIP_PROBE_SEED");
+    if (fixed && *fixed) seed = (unsigned)strtoul(fixed, NULL, 10);
+    randState = seed - 1;
+}
+
+int rand(void) {
+    randState = 6364136223846793005u * randState + 1;
+    return (int)(randState >> 33);
 }

@@ -6,8 +6,10 @@
 // browser's turns), and each new place the ball is seen at, looked for no
 // more than every 2 ms (ball_probe.js).
 //
-// Usage: node web_bench.js PONG2_URL COUNTS_URL FAST_URL SECONDS [ENGINES]
-// (ENGINES chromium,firefox,webkit by default). COUNTS_URL is the page with
+// Usage: node web_bench.js PONG2_URL COUNTS_URL FAST_URL SECONDS [ENGINES [SEED]]
+// (ENGINES chromium,firefox,webkit by default; SEED 1). PONG2 is started
+// again on SEED, as the desktop's flip_probe.c seeds its program, so that
+// both play the same game. COUNTS_URL is the page with
 // the benchmark's counting ROM, whose dot moves every ten counts of the
 // delay timer, so its moves a second are the timer's pace in seconds;
 // FAST_URL the same ROM moving its dot every two counts, as fast as PONG2's
@@ -33,6 +35,8 @@ const { ballProbe } = require("./ball_probe");
 const [pongUrl, countsUrl, fastUrl] = [process.argv[2], process.argv[3], process.argv[4]];
 const seconds = Number(process.argv[5] || 10);
 const engineNames = (process.argv[6] || "chromium,firefox,webkit").split(",");
+const seed = Number(process.argv[7] || 1);
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, Math.max(0, ms)));
 
 async function counts(page) {
   return page.evaluate(() => ({ frames: Module._frames_presented(), changes: window.ballProbe.changes,
@@ -41,10 +45,45 @@ async function counts(page) {
 
 async function measure(page, length = seconds) {
   const a = await counts(page);
-  await new Promise((resolve) => setTimeout(resolve, length * 1000));
+  await sleep(length * 1000);
   const b = await counts(page);
   const span = (b.at - a.at) / 1000;
   return { frames: (b.frames - a.frames) / span, moves: (b.changes - a.changes) / span };
+}
+
+// Starts the page's program again with the ROM it started with, through the
+// page's own way of starting a new ROM (Module.takeNewRom, asked at every one
+// of the browser's turns), with the page's clock set so that the program
+// seeds its random numbers, with the time in seconds as it starts, with
+// seed. The clock is set, and the probe told, as the program takes the ROM:
+// it starts again at once, before any other picture.
+function seededRestart(rom, seed) {
+  const take = Module.takeNewRom;
+  Module.takeNewRom = () => {
+    Module.takeNewRom = take;
+    const real = Date.now.bind(Date);
+    const shift = seed * 1000 + 500 - real();
+    Date.now = () => real() + shift;
+    window.ballProbe.restart();
+    return rom;
+  };
+}
+
+// PONG2 started again on the seed, then its frames a second over length
+// seconds, and its ball's moves a second over the length seconds from the
+// ball's first sighting (the first serve), as the desktop's are measured.
+async function measureGame(page, length) {
+  await page.evaluate(seededRestart, "PONG2", seed);
+  const end = Date.now() + 30000;
+  while ((await page.evaluate(() => window.ballProbe.firstAt)) === null) {
+    if (Date.now() > end) throw new Error("no ball seen in 30 s after PONG2 started again");
+    await sleep(10);
+  }
+  const a = await counts(page);
+  const first = await page.evaluate(() => window.ballProbe.firstAt);
+  await sleep(length * 1000 - (a.at - first));
+  const b = await counts(page);
+  return { frames: (1000 * (b.frames - a.frames)) / (b.at - a.at), moves: (1000 * (b.changes - 1)) / (b.at - first) };
 }
 
 // Times each of the browser's turns the program hands over: the program
@@ -105,7 +144,7 @@ async function framedPage(engine, url) {
 async function bench(engine) {
   const page = await framedPage(engine, pongUrl);
   await page.evaluate(turnTimer);
-  const framed = await measure(page, 3 * seconds);
+  const framed = await measureGame(page, 3 * seconds);
   const turns = await turnFigures(page);
   await view(page, "F1", 2, 2, 0x000000);
   const full = await measure(page);
@@ -128,7 +167,7 @@ async function bench(engine) {
   await (await slowed.devtools()).send("Emulation.setCPUThrottlingRate", { rate: 4 });
   await until(slowed, 2, 2, 0x999999);
   await slowed.evaluate(ballProbe, 2);
-  const figures = await measure(slowed, 3 * seconds);
+  const figures = await measureGame(slowed, 3 * seconds);
   console.log(`${engine.name} slowed ${figures.frames.toFixed(0)} ${figures.moves.toFixed(2)}`);
   await slowed.close();
 }

@@ -16,13 +16,15 @@
 #
 # The ball's pace and the timer's counts are measured over three times as
 # long, in the framed view: the game's ticks are shorter while the ball is
-# fast (after a paddle hit) than while it is slow (after a serve), and the
-# share of each in a short run depends on the serves' random angles.
-# Both sides run PONG2 from its start and are counted the same way: the
-# desktop's flips through flip_probe.c (LD_PRELOAD), the page's frames by its
-# own count and its pictures through its putImageData (ball_probe.js), each
-# looking at the play area no more than every 2 ms. The desktop program is the run preset's (build/), the page the
-# single file web/build.sh writes, opened from disk.
+# fast (after a paddle hit) than while it is slow (after a serve), so a
+# longer run holds more of both. Both sides play the same game, PONG2 from
+# its start on one seed for its random numbers (BENCH_SEED): with seeds of
+# their own their serves differ, and so their ball's figures by as much as a
+# tenth. Both are counted the same way from the first serve's ball on: the desktop's flips through flip_probe.c (LD_PRELOAD), the
+# page's frames by its own count and its pictures through its putImageData
+# (ball_probe.js), each looking at the play area no more than every 2 ms.
+# The desktop program is the run preset's (build/), the page the single file
+# web/build.sh writes, opened from disk.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 seconds="${1:-10}"
@@ -53,9 +55,14 @@ counting_rom "$WORK_DIR/counting.ch8" "$COUNTS_A_MOVE"
 counting_rom "$WORK_DIR/fast.ch8" "$FAST_COUNTS"
 gcc -O2 -shared -fPIC -o "$WORK_DIR/flip_probe.so" "$top/bench/web/flip_probe.c" -ldl
 export FLIP_PROBE="$WORK_DIR/counts"
+# Any seed plays a whole game; this one, the same every run, makes the ball's
+# figures comparable from run to run as well.
+BENCH_SEED=1
+export FLIP_PROBE_SEED=$BENCH_SEED
 
-# The two counts, flips and play-area changes, as "F C".
-probe_counts() { od -An -t u8 -N 16 "$FLIP_PROBE" | awk '{ print $1, $2 }'; }
+# The probe's slots, flips, play-area changes and the first change's time
+# (microseconds since the epoch), as "F C T".
+probe_counts() { od -An -w24 -t u8 -N 24 "$FLIP_PROBE" | awk '{ print $1, $2, $3 }'; }
 
 # Frames and changes a second over $1 seconds, as "FRAMES CHANGES".
 desktop_measure() {
@@ -68,13 +75,29 @@ desktop_measure() {
         printf "%.0f %.2f\n", (y[1] - x[1]) / t, (y[2] - x[2]) / t }'
 }
 
+# Frames a second over $1 seconds, and the ball's moves a second over the
+# $1 seconds from its first sighting (the first serve), as "FRAMES MOVES".
+desktop_game() {
+    local a b now first end=$((SECONDS + 30))
+    until read -r _ _ first < <(probe_counts) && [ "${first:-0}" != 0 ]; do
+        [ "$SECONDS" -lt "$end" ] || fail "the desktop window showed no ball in 30 s"
+        sleep 0.01
+    done
+    a=$(probe_counts); now=$EPOCHREALTIME
+    sleep "$(awk -v n="$now" -v f="$first" -v l="$1" 'BEGIN { d = l - (n - f / 1e6); printf "%.3f", (d > 0 ? d : 0) }')"
+    b=$(probe_counts); end=$EPOCHREALTIME
+    awk -v a="$a" -v b="$b" -v s="$now" -v e="$end" -v f="$first" 'BEGIN {
+        split(a, x, " "); split(b, y, " ")
+        printf "%.0f %.2f\n", (y[1] - x[1]) / (e - s), (y[2] - 1) / (e - f / 1e6) }'
+}
+
 echo "Desktop window (Xvfb), PONG2: $seconds s a view, $((3 * seconds)) s framed; the counting ROM $((3 * seconds)) s"
 start_xvfb
-head -c 16 /dev/zero > "$FLIP_PROBE"
+head -c 24 /dev/zero > "$FLIP_PROBE"
 LD_PRELOAD="$WORK_DIR/flip_probe.so" start_app "$BUILD_DIR"
 window=$(wait_window)
 grab_until "$window" framed 2 2 999999
-read -r desktop_framed desktop_moves < <(desktop_measure $((3 * seconds)))
+read -r desktop_framed desktop_moves < <(desktop_game $((3 * seconds)))
 hold_key_until "$window" F1 full 2 2 000000
 read -r desktop_full _ < <(desktop_measure "$seconds")
 hold_key_until "$window" F3 debug 150 2 777777
@@ -103,7 +126,7 @@ desktop_fast=$(desktop_dots "$WORK_DIR/fast.ch8")
 echo "Page in $engines (build-web/dist/vostrelina.html), the same"
 web=$(NODE_PATH="$top/tests/web/node_modules" node "$top/bench/web/web_bench.js" \
     "file://$top/build-web/dist/vostrelina.html" "file://$WORK_DIR/counting.html" \
-    "file://$WORK_DIR/fast.html" "$seconds" "$engines")
+    "file://$WORK_DIR/fast.html" "$seconds" "$engines" "$BENCH_SEED")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 # The page's figure for engine $1 in line $2 (field $3: the first figure by
