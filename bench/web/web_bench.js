@@ -51,12 +51,12 @@ async function measure(page, length = seconds) {
   return { frames: (b.frames - a.frames) / span, moves: (b.changes - a.changes) / span };
 }
 
-// Starts the page's program again with the ROM it started with, through the
-// page's own way of starting a new ROM (Module.takeNewRom, asked at every one
-// of the browser's turns), with the page's clock set so that the program
-// seeds its random numbers, with the time in seconds as it starts, with
-// seed. The clock is set, and the probe told, as the program takes the ROM:
-// it starts again at once, before any other picture.
+// Starts the page's program again with rom, through the page's own way of
+// taking a new ROM (Module.takeNewRom, asked at every one of the browser's
+// turns). The program seeds its random numbers with the time in seconds as
+// it starts, so the page's clock is set to seed's second as it takes the
+// ROM, and the probe starts counting afresh: the program starts again at
+// once, before any other picture.
 function seededRestart(rom, seed) {
   const take = Module.takeNewRom;
   Module.takeNewRom = () => {

@@ -20,9 +20,10 @@
 # longer run holds more of both. Both sides play the same game, PONG2 from
 # its start on one seed for its random numbers (BENCH_SEED): with seeds of
 # their own their serves differ, and so their ball's figures by as much as a
-# tenth. Both are counted the same way from the first serve's ball on: the desktop's flips through flip_probe.c (LD_PRELOAD), the
-# page's frames by its own count and its pictures through its putImageData
-# (ball_probe.js), each looking at the play area no more than every 2 ms.
+# tenth. Both are counted the same way from the first serve's ball on: the
+# desktop's flips through flip_probe.c (LD_PRELOAD), the page's frames by its
+# own count and its pictures through its putImageData (ball_probe.js), each
+# looking at the play area no more than every 2 ms.
 # The desktop program is the run preset's (build/), the page the single file
 # web/build.sh writes, opened from disk.
 set -euo pipefail
