@@ -37,13 +37,14 @@ inline bool step_delay_timer(uint32_t now, uint32_t lastCount) {
 // falls due: 1000 / 11 = 90.9 counts a second. The page's frames stop for the
 // browser's turns (mostly under a millisecond, but as long as the browser's
 // own work: WebKitGTK's took 6 to 20 ms while each turn set up a new message
-// channel; a debug view's frames take several milliseconds each too): a count that falls due meanwhile is taken by the
-// first frame after, late, and each count after it would be dated that much
-// later, so the timer lost up to a third of its counts in seconds, and
-// PONG2's ball its pace. Such a count is dated when it fell due instead, as
-// the desktop's frames would have taken it: still at most one count a frame,
-// each more than 10 ms after the date of the last, and the counts a long
-// turn held back follow one a frame (for up to MAX_HELD_BACK_MS).
+// channel; a debug view's frames take several milliseconds each too): a
+// count that falls due meanwhile is taken by the first frame after, late, and
+// each count after it would be dated that much later, so the timer lost up to
+// a third of its counts in seconds, and PONG2's ball its pace. Such a count
+// is dated when it fell due instead, as the desktop's frames would have taken
+// it: still at most one count a frame, each more than 10 ms after the date of
+// the last, and the counts a long turn held back follow one a frame (for up
+// to MAX_HELD_BACK_MS).
 struct DelayClock {
     uint32_t lastCount;  // the date of the timer's last count before the frame
     bool running;        // whether the timer was counting then

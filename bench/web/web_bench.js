@@ -75,12 +75,12 @@ function seededRestart(rom, seed) {
 async function measureGame(page, length) {
   await page.evaluate(seededRestart, "PONG2", seed);
   const end = Date.now() + 30000;
-  while ((await page.evaluate(() => window.ballProbe.firstAt)) === null) {
+  let first;
+  while ((first = await page.evaluate(() => window.ballProbe.firstAt)) === null) {
     if (Date.now() > end) throw new Error("no ball seen in 30 s after PONG2 started again");
     await sleep(10);
   }
   const a = await counts(page);
-  const first = await page.evaluate(() => window.ballProbe.firstAt);
   await sleep(length * 1000 - (a.at - first));
   const b = await counts(page);
   return { frames: (1000 * (b.frames - a.frames)) / (b.at - a.at), moves: (1000 * (b.changes - 1)) / (b.at - first) };
